@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <utility>
+
 /** One line of a device's event log: its text (time stamp included) and its level. */
 class LogLine
 {
@@ -23,8 +25,9 @@ private:
     QString m_text;
     int m_level = 0;
 };
-Q_DECLARE_METATYPE(LogLine)
+// Movable: QList and queued signals relocate it without calling its copy constructor.
 Q_DECLARE_TYPEINFO(LogLine, Q_MOVABLE_TYPE);
+Q_DECLARE_METATYPE(LogLine)
 
 /**
  * The short, time-stamped event log of one device session: newest first, at

@@ -326,7 +326,13 @@ Message::Message(std::string name)
 
 Message::Message(const Message &other)
 {
-    copyFrom(other);
+    try {
+        copyFrom(other);
+    } catch (...) {
+        // the destructor does not run for a half-built node
+        clear_children();
+        throw;
+    }
 }
 
 Message::Message(Message &&other) noexcept
@@ -356,16 +362,21 @@ Message &Message::operator=(Message &&other) noexcept
 {
     if (this == &other)
         return *this;
-    clear_children();
-    m_name = std::move(other.m_name);
+    // Take other's contents before clearing: other may be one of our own
+    // descendants, which clear_children() destroys.
+    std::string name = std::move(other.m_name);
     m_value = std::move(other.m_value);
     m_attrs = std::move(other.m_attrs);
-    m_children = std::move(other.m_children);
-    m_index = std::move(other.m_index);
-    for (Message *child : m_children)
-        child->m_parent = this;
+    std::vector<Message *> children = std::move(other.m_children);
+    NameIndex index = std::move(other.m_index);
     other.m_children.clear();
     other.m_index.clear();
+    clear_children();
+    m_children = std::move(children);
+    m_index = std::move(index);
+    for (Message *child : m_children)
+        child->m_parent = this;
+    setName(std::move(name));
     return *this;
 }
 
@@ -398,6 +409,45 @@ int Message::row() const
             return static_cast<int>(i);
     }
     return -1;
+}
+
+void Message::setName(std::string name)
+{
+    if (!m_parent || name == m_name) {
+        m_name = std::move(name);
+        return;
+    }
+    const std::string oldName = std::move(m_name);
+    m_name = std::move(name);
+    m_parent->reindexChild(*this, oldName);
+}
+
+void Message::reindexChild(const Message &child, const std::string &oldName)
+{
+    // Search from the end: the decoders name a child right after appending it.
+    int row = -1;
+    for (size_t i = m_children.size(); i-- > 0;) {
+        if (m_children[i] == &child) {
+            row = static_cast<int>(i);
+            break;
+        }
+    }
+    if (row < 0)
+        return;
+    auto old = m_index.find(oldName);
+    if (old != m_index.end()) {
+        std::vector<int> &rows = old->second;
+        auto pos = std::lower_bound(rows.begin(), rows.end(), row);
+        if (pos != rows.end() && *pos == row)
+            rows.erase(pos);
+        if (rows.empty())
+            m_index.erase(old);
+    }
+    auto it = m_index.find(child.m_name);
+    if (it == m_index.end())
+        it = m_index.emplace(child.m_name, std::vector<int>()).first;
+    std::vector<int> &rows = it->second;
+    rows.insert(std::upper_bound(rows.begin(), rows.end(), row), row);
 }
 
 void Message::clear_children()

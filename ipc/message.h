@@ -128,7 +128,8 @@ public:
 
     // Name and value
     const std::string &name() const { return m_name; }
-    void setName(std::string name) { m_name = std::move(name); }
+    /** Renames the node; a child stays reachable under its new name in its parent. */
+    void setName(std::string name);
     const std::string &value() const { return m_value; }
     void setValue(std::string value) { m_value = std::move(value); }
     Message *parent() const { return m_parent; }
@@ -218,6 +219,7 @@ private:
     void copyFrom(const Message &other);
     void dumpNode(int level, int category, int depth, int row) const;
     void indexChild(const std::string &name, int row);
+    void reindexChild(const Message &child, const std::string &oldName);
     const std::vector<int> *rowsFor(std::string_view name) const;
     [[noreturn]] static void throwChildRow(int row, bool indexText);
     [[noreturn]] static void throwChildName(std::string_view name, int n);
