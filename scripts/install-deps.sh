@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth imagemagick x11-apps
+  fonts-liberation2  # "Arial" of the style sheet: the metric-compatible Liberation Sans
 )
 
 missing=()
