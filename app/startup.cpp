@@ -3,8 +3,8 @@
 #include "appfolder.h"
 #include "devicelog.h"
 #include "mainwindow.h"
-#include "messagemetatype.h"
 #include "networkmanager.h"
+#include "qtmessage.h"
 #include "qvevent.h"
 #include "sharedicons.h"
 

@@ -193,6 +193,8 @@ void TestMessage::conversions_data()
     QTest::newRow("float -0.5") << int(AttrValue::Float) << "-0.5" << "-0.500000" << 0 << 0u << -0.5f << false;
     QTest::newRow("float inf") << int(AttrValue::Float) << "inf" << "inf" << 0 << 0u << inf << false;
     QTest::newRow("float -inf") << int(AttrValue::Float) << "-inf" << "-inf" << 0 << 0u << -inf << false;
+    QTest::newRow("float above the largest") << int(AttrValue::Float) << "above" << "inf" << 0 << 0u << inf << false;
+    QTest::newRow("float below the lowest") << int(AttrValue::Float) << "below" << "-inf" << 0 << 0u << -inf << false;
     QTest::newRow("bool true") << int(AttrValue::Bool) << "true" << "true" << 0 << 0u << 0.0f << true;
     QTest::newRow("bool false") << int(AttrValue::Bool) << "false" << "false" << 0 << 0u << 0.0f << false;
 }
@@ -220,7 +222,12 @@ void TestMessage::conversions()
         m.set_uint("v", static_cast<uint32_t>(std::stoull(text)));
         break;
     case AttrValue::Float:
-        m.set_float("v", std::stof(text));
+        if (text == "above")
+            m.set_float("v", FLT_MAX * 2.0f);
+        else if (text == "below")
+            m.set_float("v", -FLT_MAX * 2.0f);
+        else
+            m.set_float("v", std::stof(text));
         break;
     case AttrValue::Bool:
         m.set_bool("v", text == "true");
