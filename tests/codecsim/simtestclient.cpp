@@ -68,7 +68,7 @@ void SimTestClient::send(const Message &message)
     sendRaw(wire);
 }
 
-void SimTestClient::sendRaw(const std::string &bytes)
+void SimTestClient::sendRaw(const std::string &bytes, bool readWhileBlocked)
 {
     size_t done = 0;
     const uint64_t deadline = monotonicMicros() + 5000000;
@@ -78,8 +78,10 @@ void SimTestClient::sendRaw(const std::string &bytes)
         IoStatus st = sendSome(m_fd, bytes.data() + done, bytes.size() - done, count, error);
         if (st == IoStatus::Done)
             done += count;
-        else if (st == IoStatus::WouldBlock)
+        else if (st == IoStatus::WouldBlock && readWhileBlocked)
             pump(10); // keep reading so a codec that answers while we write cannot block us
+        else if (st == IoStatus::WouldBlock)
+            sleepMillis(5);
         else
             return;
     }

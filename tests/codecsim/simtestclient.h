@@ -26,7 +26,8 @@ public:
     void close();
 
     void send(const Message &message);
-    void sendRaw(const std::string &bytes);
+    /** Writes @p bytes; unless @p readWhileBlocked is false, reads while the socket is full. */
+    void sendRaw(const std::string &bytes, bool readWhileBlocked = true);
 
     /** The next message, waiting up to @p timeoutMs. False on time-out or when the codec closed. */
     bool next(Message &out, int timeoutMs = 5000);

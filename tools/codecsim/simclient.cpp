@@ -305,7 +305,7 @@ void Client::handleHello(const Message &message)
         // falls back to the bare login and must not see a hello answer first.
         m_helloPending = true;
         m_helloSeq = seq;
-        m_faultTimers.push_back(m_server.timers().addOnce(m_server.now() + 200000, [this] {
+        m_faultTimers.push_back(m_server.timers().addOnce(m_server.now() + 500000, [this] {
             if (m_helloPending) {
                 m_helloPending = false;
                 answerHello(m_helloSeq);
