@@ -67,7 +67,7 @@ private slots:
     {
         Message m("version");
         records::setBoth(m, "version", std::string("8.4.2 <beta> & co"));
-        records::setBoth(m, "online", true);
+        records::setBothFlag(m, "online", true);
         std::string wire;
         appendWire(m, wire);
         const Message back = parseWire(wire);
@@ -359,6 +359,17 @@ private slots:
         QCOMPARE(notice.get_child(0).name(), std::string("sipProxy"));
         for (const char *k : {"enabled", "online", "status"})
             QCOMPARE(notice.get_child(k).value(), notice.get_string(k));
+        // the status is words, not a flag
+        CodecState sip = s;
+        sip.sysSub["sip"]["sip_enabled"] = "true";
+        sip.sysSub["sip"]["sip_proxy"] = "sip.example";
+        sip.sysSub["sip"]["sip_user"] = "desk";
+        QCOMPARE(records::sipProxy(sip).get_child("status").value(), std::string("Registered"));
+        sip.sysSub["sip"]["sip_user"] = "";
+        QCOMPARE(records::sipProxy(sip).get_string("status"), std::string("Registration failed"));
+        sip.sysSub["sip"]["sip_enabled"] = "false";
+        QCOMPARE(records::sipProxy(sip).get_string("status"), std::string());
+        QCOMPARE(records::sipProxy(sip).get_child("enabled").value(), std::string("false"));
     }
 
     void parsingHelpers()

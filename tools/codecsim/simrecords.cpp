@@ -28,7 +28,7 @@ void setBoth(Message &m, const std::string &key, const std::string &value)
     child->setValue(value);
 }
 
-void setBoth(Message &m, const std::string &key, bool value)
+void setBothFlag(Message &m, const std::string &key, bool value)
 {
     m.set_bool(key, value);
     Message *child = m.find_child(key);
@@ -156,8 +156,8 @@ Message directoryServer(const CodecState &s)
     setValues(m, s.dirServer);
     const bool enabled = s.directoryEnabled();
     // a unit that uses its directory server is logged in to it
-    setBoth(m, "enabled", enabled);
-    setBoth(m, "connected", enabled);
+    setBothFlag(m, "enabled", enabled);
+    setBothFlag(m, "connected", enabled);
     setBoth(m, "nat_addr", enabled ? s.natAddr : std::string());
     setBoth(m, "nat_type", enabled ? s.natType : std::string());
     return m;
@@ -238,9 +238,9 @@ Message sipProxy(const CodecState &s)
     };
     const bool enabled = get("sip_enabled") == "true";
     const bool online = enabled && !get("sip_proxy").empty() && !get("sip_user").empty();
-    setBoth(m, "enabled", enabled);
-    setBoth(m, "online", online);
-    setBoth(m, "status", online ? "Registered" : enabled ? "Registration failed" : "");
+    setBothFlag(m, "enabled", enabled);
+    setBothFlag(m, "online", online);
+    setBoth(m, "status", std::string(online ? "Registered" : enabled ? "Registration failed" : ""));
     m.set_string("proxy", get("sip_proxy"));
     m.set_string("user", get("sip_user"));
     return m;

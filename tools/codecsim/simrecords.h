@@ -29,7 +29,7 @@ Message currentEncoder(const CodecState &s, const Descriptions &d);
 
 /** Sets @p key as an attribute and as a child element whose text is the value, so either reading works. */
 void setBoth(Message &m, const std::string &key, const std::string &value);
-void setBoth(Message &m, const std::string &key, bool value);
+void setBothFlag(Message &m, const std::string &key, bool value);
 
 /** A subscription notice: <unso id=ID> wrapping @p payload. */
 Message notice(const std::string &id, const Message &payload);

@@ -8,6 +8,7 @@
 #include "platform/syserror.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace codecsim {
 
@@ -89,8 +90,8 @@ Server::~Server()
 {
     // clients first: they detach from their codecs and unregister from the poller
     for (auto &c : m_clients) {
-        c->shutdown();
         m_poller->remove(c->fd());
+        c->shutdown();
     }
     m_clients.clear();
     m_closed.clear();
@@ -260,10 +261,16 @@ void Server::run(const std::atomic<bool> &stop)
             continue;
         }
         m_now = monotonicMicros();
-        for (int i = 0; i < n; ++i)
-            static_cast<Pollable *>(events[i].tag)->onReady(events[i].ready);
-        runTasks();
-        m_timers.runDue(m_now);
+        // Nothing a client sends may end the loop: a handler that throws is
+        // logged and the fleet goes on (framing errors already close the client).
+        try {
+            for (int i = 0; i < n; ++i)
+                static_cast<Pollable *>(events[i].tag)->onReady(events[i].ready);
+            runTasks();
+            m_timers.runDue(m_now);
+        } catch (const std::exception &e) {
+            SIM_LOG(LOG_ERROR, "loop: %s", e.what());
+        }
         m_closed.clear();
     }
 }

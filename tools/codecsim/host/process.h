@@ -11,6 +11,9 @@ namespace process {
 /** Raises the soft limit of open descriptors to the hard limit; returns the new soft limit (or -1). */
 long raiseFileLimit(std::string &error);
 
+/** Clock ticks per second of the CPU times in /proc/<pid>/stat. */
+long clockTicksPerSecond();
+
 /**
  * Calls @p onStop (from the signal handler: it must be async-signal-safe)
  * when SIGINT or SIGTERM arrives.

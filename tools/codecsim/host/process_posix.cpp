@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace codecsim {
 namespace process {
@@ -36,6 +37,12 @@ long raiseFileLimit(std::string &error)
         }
     }
     return limit.rlim_cur == RLIM_INFINITY ? -1 : static_cast<long>(limit.rlim_cur);
+}
+
+long clockTicksPerSecond()
+{
+    const long ticks = sysconf(_SC_CLK_TCK);
+    return ticks > 0 ? ticks : 100;
 }
 
 bool onStopSignal(void (*onStop)(), std::string &error)
