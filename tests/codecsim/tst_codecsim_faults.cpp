@@ -146,7 +146,7 @@ private slots:
 
     void garbageFromAClient()
     {
-        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_DETAIL);
+        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_WARNING);
         LogCapture log;
         SimFixture f;
         SimTestClient c;
@@ -165,7 +165,7 @@ private slots:
 
     void oversizedFrameFromAClient()
     {
-        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_DETAIL);
+        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_WARNING);
         LogCapture log;
         SimFixture f;
         SimTestClient healthy;
@@ -197,7 +197,7 @@ private slots:
 
     void clientThatDoesNotReadIsDropped()
     {
-        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_DETAIL);
+        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_WARNING);
         LogCapture log;
         SimFixture f;
         SimTestClient healthy;
@@ -216,6 +216,37 @@ private slots:
         healthy.send(SimTestClient::request("ping", "fine"));
         Message m;
         QVERIFY(healthy.waitFor([](const Message &x) { return x.name() == "pong"; }, m));
+    }
+
+    void slowClientDroppedDuringAPushMissesNobody()
+    {
+        Logger::instance().setThreshold(LOGC_SIMULATOR, LOG_WARNING);
+        LogCapture log;
+        SimFixture f;
+        SimTestClient slow; // logs in first, so a push reaches it first, then never reads
+        QVERIFY(slow.connectTo(f.port()));
+        QVERIFY(slow.loginVersioned());
+        SimTestClient busy, third;
+        QVERIFY(busy.connectTo(f.port()));
+        QVERIFY(busy.loginVersioned());
+        QVERIFY(third.connectTo(f.port()));
+        QVERIFY(third.loginVersioned());
+        // every command pushes the peer list to both; the slow one overflows on one of
+        // them (one at a time, so that the busy client is never the one that lags)
+        const int pushes = 6000;
+        int received = 0;
+        Message m;
+        for (int i = 0; i < pushes; ++i) {
+            Message command(i % 2 ? "disconnect" : "connect");
+            command.set_string("id", "1");
+            busy.send(command);
+            if (!busy.waitPushed("peerList", m, 10000) || !third.waitPushed("peerList", m, 10000))
+                break;
+            ++received;
+        }
+        QCOMPARE(received, pushes);
+        QVERIFY(log.contains("does not read"));
+        QTRY_COMPARE(f.sim().clientCount(), 2);
     }
 
     void dropClientsActsAsARestart()

@@ -162,8 +162,10 @@ void Codec::pushRecord(const Message &record)
 {
     std::string wrapped, bare;
     const Message wrapper = records::pushed(record);
-    for (Client *c : m_clients) {
-        if (!c->authenticated())
+    // a send may drop a client (and detach it): walk a copy
+    const std::vector<Client *> clients = m_clients;
+    for (Client *c : clients) {
+        if (!c->authenticated() || c->closing())
             continue;
         std::string &wire = c->versioned() ? wrapped : bare;
         if (wire.empty())
@@ -176,8 +178,9 @@ void Codec::pushNotice(const Message &notice, const std::string &subscription, c
                        bool (Client::*bareWanted)() const)
 {
     std::string noticeWire, bareWire;
-    for (Client *c : m_clients) {
-        if (!c->authenticated())
+    const std::vector<Client *> clients = m_clients;
+    for (Client *c : clients) {
+        if (!c->authenticated() || c->closing())
             continue;
         if (c->versioned()) {
             if (!subscription.empty() && !c->subscribed(subscription))
