@@ -3,9 +3,11 @@
 // simulator's CPU use from /proc/<pid>/stat and the notices received per second.
 //
 //   codecsim_load [--count 1000] [--seconds 15] [--interval 70] [--warmup 3]
-//                 [--attach 127.0.0.1:PORT --pid PID]
+//                 [--stats] [--attach 127.0.0.1:PORT --pid PID]
 //
 // Without --attach it starts the codecsim program itself on free ports.
+// --stats also subscribes to call and channel statistics and starts the
+// codecs with one call each, as a session would see them.
 
 #include "host/process.h"
 #include "ipcprotocol.h"
@@ -40,6 +42,7 @@ struct Settings {
     std::string attachHost;
     int attachPort = 0;
     long pid = 0;
+    bool stats = false;
 };
 
 /** One client: logs in with the framing of the library, then only counts frames. */
@@ -48,9 +51,10 @@ class LoadClient final : public IPCProtocolHost
 public:
     enum State { Connecting, Hello, Login, Subscribed, Dead };
 
-    LoadClient(Poller &poller, int interval)
+    LoadClient(Poller &poller, int interval, bool stats)
         : m_poller(poller)
         , m_interval(interval)
+        , m_stats(stats)
         , m_protocol(this)
     {
     }
@@ -153,6 +157,10 @@ private:
             Message &s = sub.add_child("sub");
             s.set_string("id", "metering");
             s.set_uint("interval", static_cast<uint32_t>(m_interval));
+            if (m_stats) {
+                sub.add_child("sub").set_string("id", "peer_stats");
+                sub.add_child("sub").set_string("id", "channel_stats");
+            }
             send(sub);
             m_state = Subscribed;
         }
@@ -183,6 +191,7 @@ private:
 
     Poller &m_poller;
     int m_interval;
+    bool m_stats;
     SocketHandle m_fd = InvalidSocket;
     IPCProtocolXMLS m_protocol;
     State m_state = Connecting;
@@ -240,6 +249,8 @@ bool parseArgs(const QStringList &args, Settings &s)
             s.interval = v.toInt(&ok), ++i;
         else if (a == QLatin1String("--warmup"))
             s.warmup = v.toInt(&ok), ++i;
+        else if (a == QLatin1String("--stats"))
+            s.stats = true;
         else if (a == QLatin1String("--pid"))
             s.pid = v.toLong(&ok), ++i;
         else if (a == QLatin1String("--attach")) {
@@ -253,7 +264,7 @@ bool parseArgs(const QStringList &args, Settings &s)
         }
         if (!ok) {
             std::fprintf(stderr, "usage: codecsim_load [--count N] [--seconds S] [--interval MS] [--warmup S] "
-                                 "[--attach HOST:PORT --pid PID]\n");
+                                 "[--stats] [--attach HOST:PORT --pid PID]\n");
             return false;
         }
     }
@@ -289,8 +300,11 @@ int main(int argc, char *argv[])
     long pid = s.pid;
     if (s.attachHost.empty()) {
         sim.setProgram(QStringLiteral(CODECSIM_PATH));
-        sim.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--count"),
-                          QString::number(s.count)});
+        QStringList args = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--count"),
+                            QString::number(s.count)};
+        if (s.stats)
+            args << QStringLiteral("--active-peers") << QStringLiteral("1");
+        sim.setArguments(args);
         sim.setStandardErrorFile(QProcess::nullDevice()); // a line per client is only noise here
         sim.start();
         if (!sim.waitForStarted(10000)) {
@@ -321,7 +335,7 @@ int main(int argc, char *argv[])
         SocketAddress address;
         parseNumericHost(host, FamilyIPv4, address);
         address.port = port;
-        clients.push_back(std::make_unique<LoadClient>(*poller, s.interval));
+        clients.push_back(std::make_unique<LoadClient>(*poller, s.interval, s.stats));
         clients.back()->start(address);
     }
     // log everyone in (bounded wait)
@@ -367,7 +381,7 @@ int main(int argc, char *argv[])
     const double rate = static_cast<double>(frames1 - frames0) / window;
     std::printf("window: %.1f s\n", window);
     std::printf("simulator CPU: %.1f %% of one core (utime+stime of pid %ld)\n", simCpu, pid);
-    std::printf("notices received: %.0f /s (ideal %.0f /s)\n", rate, subscribed * 1000.0 / s.interval);
+    std::printf("notices received: %.0f /s (levels alone: %.0f /s)\n", rate, subscribed * 1000.0 / s.interval);
     std::printf("load client CPU: %.1f %% of one core\n", selfCpu);
 
     clients.clear();

@@ -66,7 +66,8 @@ int main(int argc, char *argv[])
         "the program cleanly. Fault times count from each client's connection unless noted."));
     p.addHelpOption();
     p.addOptions({
-        {QStringLiteral("listen"), QStringLiteral("Address and first port to listen on (port 0 picks free ports)."),
+        {QStringLiteral("listen"), QStringLiteral("Address and first port to listen on (default 127.0.0.1:8080;\n"
+                        "port 0 picks free ports)."),
          QStringLiteral("ADDRESS:PORT"), QStringLiteral("127.0.0.1:8080")},
         {QStringLiteral("count"), QStringLiteral("Number of codecs, on PORT, PORT+1, ... (default 1)."),
          QStringLiteral("N")},
@@ -79,7 +80,7 @@ int main(int argc, char *argv[])
          QStringLiteral("MS")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the generated data set (default 1)."), QStringLiteral("N")},
         {QStringLiteral("trace"), QStringLiteral("Print every message in and out (standard error).")},
-        {QStringLiteral("active-peers"), QStringLiteral("Start each codec with N peers already connected."),
+        {QStringLiteral("active-peers"), QStringLiteral("Start each codec with N (up to 8) peers already connected."),
          QStringLiteral("N")},
         {QStringLiteral("stamp-levels"),
          QStringLiteral("Add the send time (monotonic microseconds) to each levels element as \"sent_us\".")},
@@ -96,7 +97,7 @@ int main(int argc, char *argv[])
          QStringLiteral("Fault: answer ping with another seq, as old firmware does, while otherwise versioned.")},
         {QStringLiteral("no-system-opts"), QStringLiteral("Fault: never send the required \"systemOpts\" record.")},
         {QStringLiteral("firmware-change-after"),
-         QStringLiteral("Fault: SECONDS after a codec's first login, push a \"version\" notice and\n"
+         QStringLiteral("Fault: SECONDS after a codec's first login, push a \"version\" notice and "
                         "change its version record."),
          QStringLiteral("SECONDS")},
     });
