@@ -444,20 +444,11 @@ void Client::sendLevels()
 {
     if (m_closing || m_stalled || !m_authenticated)
         return;
-    static thread_local Message notice = [] {
-        Message n("unso");
-        n.set_string("id", "metering");
-        n.add_child("levels");
-        return n;
-    }();
+    Message &notice = m_codec.levels(m_server.now());
     Message &levels = notice.get_child(0);
-    m_codec.fillLevels(levels, m_server.now());
     if (m_server.options().stampLevels)
         levels.set_string("sent_us", std::to_string(monotonicMicros()));
-    if (m_versioned)
-        send(notice);
-    else
-        send(levels);
+    send(m_versioned ? notice : levels);
 }
 
 // ---- faults ----

@@ -299,8 +299,13 @@ void Codec::monitor(Client &c, const Message &r)
 
 // ---- levels ----
 
-void Codec::fillLevels(Message &levels, uint64_t now)
+Message &Codec::levels(uint64_t now)
 {
+    if (m_levels.name().empty()) {
+        m_levels.setName("unso");
+        m_levels.set_string("id", "metering");
+        m_levels.add_child("levels");
+    }
     const double t = static_cast<double>(now) * 1e-6;
     const double tau = 6.283185307179586;
     auto wave = [&](double hz, int phase) { return std::sin(tau * hz * t + m_phase[phase]); };
@@ -321,7 +326,7 @@ void Codec::fillLevels(Message &levels, uint64_t now)
         rxFast = rx + 2 * wave(5.1, 11);
         rxSkew = 0.5;
     }
-    AttrMap &a = levels.attributes();
+    AttrMap &a = m_levels.get_child(0).attributes();
     auto set = [&](const char *key, double v) { a.slot(key).setFloat(static_cast<float>(clamp(v))); };
     set("rmlf", rxFast);
     set("rmrf", rxFast - rxSkew);
@@ -331,6 +336,7 @@ void Codec::fillLevels(Message &levels, uint64_t now)
     set("rmrs", rx - 3 - rxSkew);
     set("tmls", tx - 3);
     set("tmrs", tx - 3 - txSkew);
+    return m_levels;
 }
 
 void Codec::changeFirmware()

@@ -32,8 +32,11 @@ public:
     /** A request of a logged-in client. */
     void handle(Client &client, const Message &request);
 
-    /** Fills @p levels (a "levels" element) with the levels of this moment. */
-    void fillLevels(Message &levels, uint64_t now);
+    /**
+     * The level notice of this moment, <unso id="metering"><levels .../></unso>,
+     * refilled in place for every send so that the level path allocates nothing.
+     */
+    Message &levels(uint64_t now);
     /** Once a second: call times and statistics, tunnel feeds. */
     void secondTick();
     /** Connects the first @p count address-book peers (start-up option). */
@@ -127,6 +130,7 @@ private:
     bool m_statsFlowing = false;  // a call was up at the last statistics tick
     bool m_tunnelFlowing = false; // a tunnel session existed at the last tick
     double m_phase[12];
+    Message m_levels;
 };
 
 } // namespace codecsim

@@ -125,12 +125,12 @@ CodecState CodecState::generate(const Descriptions &desc, uint64_t seed, int ind
     }
 
     // profiles: three factory ones and three of the operator's, one of them the default
-    struct ProfileSpec {
+    struct ProfileRow {
         const char *name;
         const char *channel;
         bool factory;
     };
-    const ProfileSpec specs[] = {
+    const ProfileRow rows[] = {
         {"Voice High Quality", "1", true}, {"Music", "1", true}, {"Low Bandwidth", "2", true},
         {"Morning Show", "1", false}, {"Sports Commentary", "3", false}, {"Backup Line", "2", false},
     };
@@ -138,9 +138,9 @@ CodecState CodecState::generate(const Descriptions &desc, uint64_t seed, int ind
     for (int p = 0; p < 6; ++p) {
         ProfileEntry pr;
         pr.id = p + 1;
-        pr.name = specs[p].name;
-        pr.channel = specs[p].channel;
-        pr.factory = specs[p].factory;
+        pr.name = rows[p].name;
+        pr.channel = rows[p].channel;
+        pr.factory = rows[p].factory;
         pr.isDefault = p == defaultIndex;
         // some settings are left out on purpose: the editor shows the option's default
         const int encoders = static_cast<int>(desc.encoders.size());

@@ -154,7 +154,7 @@ void buildSystemOpts(Message &root)
         .choices({{"Everyone", "public"}, {"My Group", "group"}, {"Nobody", "private"}});
 }
 
-struct ChannelSpec {
+struct ChannelRow {
     const char *id;
     const char *ifname;
     int port;
@@ -162,8 +162,8 @@ struct ChannelSpec {
 
 void buildChannelOpts(Message &root)
 {
-    const ChannelSpec specs[] = {{"1", "eth0", 9000}, {"2", "eth1", 9010}, {"3", "wwan0", 9020}};
-    for (const ChannelSpec &c : specs) {
+    const ChannelRow rows[] = {{"1", "eth0", 9000}, {"2", "eth1", 9010}, {"3", "wwan0", 9020}};
+    for (const ChannelRow &c : rows) {
         // settings of the channel itself (system settings editor)
         Opt(root, "ifname", "Interface", "select", "Network interface the channel sends on.")
             .channel(c.id, false).def(c.ifname)
