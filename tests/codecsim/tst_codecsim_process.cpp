@@ -3,6 +3,7 @@
 #include "simtestclient.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -76,6 +77,30 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
+    }
+
+    void fixedPortsAreConsecutive()
+    {
+        // a port range that happens to be taken is tried again elsewhere
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            const quint16 first = static_cast<quint16>(20000 + QRandomGenerator::global()->bounded(40000));
+            QProcess p;
+            QVector<quint16> ports;
+            if (!startSim(p,
+                          {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(first),
+                           QStringLiteral("--count"), QStringLiteral("3")},
+                          3, ports)) {
+                stopSim(p);
+                continue;
+            }
+            QCOMPARE(ports, (QVector<quint16>{first, quint16(first + 1), quint16(first + 2)}));
+            SimTestClient c;
+            QVERIFY(c.connectTo(static_cast<uint16_t>(first + 2)));
+            QVERIFY(c.loginVersioned());
+            stopSim(p);
+            return;
+        }
+        QSKIP("no free range of three ports found");
     }
 
     void sigintEndsItCleanly()
