@@ -19,6 +19,12 @@ void writeXml(const Message &node, std::string &out, bool declaration, bool inde
  */
 void readXml(Message &node, const char *data, size_t size);
 
+/**
+ * Appends the UTF-8 form of @p n UTF-16 units to @p out, as QString::toUtf8
+ * would produce it (an unpaired surrogate becomes '?'), without a temporary.
+ */
+void appendUtf8(std::string &out, const char16_t *chars, size_t n);
+
 /** Appends the compact encoding of @p node (without the leading format byte). */
 void writeCompact(const Message &node, std::string &out);
 
