@@ -34,7 +34,7 @@ void checkUtf8(const uint8_t *data, size_t size)
         text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
     std::string mine;
     MessageCodec::appendUtf8(mine, text.data(), text.size());
-    const QByteArray theirs = QString::fromUtf16(text.data(), static_cast<int>(units)).toUtf8();
+    const QByteArray theirs = QString(reinterpret_cast<const QChar *>(text.data()), static_cast<int>(units)).toUtf8();
     if (mine != std::string(theirs.constData(), static_cast<size_t>(theirs.size())))
         std::abort();
 }
