@@ -64,9 +64,21 @@ inline std::string toUtf8(const QStringRef &ref)
     return s;
 }
 
-inline QString qs(const std::string &s)
+// Fills @p dst with the UTF-16 form of @p src, reusing its storage: most
+// names and values are ASCII, and the writer copies what it keeps.
+void fill(QString &dst, const std::string &src)
 {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+    const int n = static_cast<int>(src.size());
+    dst.resize(n);
+    QChar *out = dst.data();
+    for (int i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(src[static_cast<size_t>(i)]);
+        if (c >= 0x80) {
+            dst = QString::fromUtf8(src.data(), n);
+            return;
+        }
+        out[i] = QChar(c);
+    }
 }
 
 // Iterative, so that a deep tree cannot exhaust the stack; the decoders never
@@ -79,17 +91,22 @@ void writeTree(QXmlStreamWriter &writer, const Message &root)
     };
     std::vector<Frame> stack;
     std::string text;
+    QString name;
+    QString value;
     auto open = [&](const Message &node) {
-        writer.writeStartElement(qs(node.name()));
+        fill(name, node.name());
+        writer.writeStartElement(name);
         for (const auto &entry : node.attributes()) {
             const AttrValue &v = entry.second;
+            fill(name, entry.first);
             if (v.kind() == AttrValue::String) {
-                writer.writeAttribute(qs(entry.first), qs(v.stringValue()));
+                fill(value, v.stringValue());
             } else {
                 text.clear();
                 v.appendText(text);
-                writer.writeAttribute(qs(entry.first), QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+                fill(value, text);
             }
+            writer.writeAttribute(name, value);
         }
         stack.push_back({&node, 0});
     };
