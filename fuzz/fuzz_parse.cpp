@@ -7,11 +7,14 @@
 // - the direct UTF-16 to UTF-8 conversion agrees with QString::toUtf8.
 
 #include "exception.h"
+#include "logger.h"
 #include "ipcprotocol.h"
 #include "message.h"
 #include "messagecodec.h"
 
 #include <QString>
+
+#include <QtGlobal>
 
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +46,14 @@ void checkUtf8(const uint8_t *data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // Lines are still formatted (and checked by the sanitizers), not printed.
+    static const bool quiet = [] {
+        Logger::instance().setSink([](int, int, const char *) {});
+        Logger::instance().setAllThresholds(LOG_DEBUG);
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        return true;
+    }();
+    (void)quiet;
     checkUtf8(data, size);
 
     Message m;

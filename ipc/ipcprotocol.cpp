@@ -1,5 +1,6 @@
 #include "ipcprotocol.h"
 
+#include "logger.h"
 #include "message.h"
 #include "messagecodec.h"
 
@@ -119,6 +120,9 @@ void IPCProtocolXMLS::receive_data(const char *data, size_t size)
 
 bool IPCProtocolXMLS::deliverFrame(const char *data, size_t size, const bool &alive, uint64_t epoch)
 {
+    if (size > 0 && data[0] != '<')
+        IPC_LOG(LOGC_PROTOCOL, LOG_DETAIL, "xmls: frame of %zu bytes does not start with '<' (first byte 0x%02x)", size,
+                static_cast<unsigned>(static_cast<unsigned char>(data[0])));
     try {
         Message message;
         message.parse(data, size);

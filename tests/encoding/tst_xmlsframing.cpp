@@ -3,6 +3,7 @@
 
 #include "exception.h"
 #include "ipcprotocol.h"
+#include "logger.h"
 #include "message.h"
 #include "sendbuffer.h"
 
@@ -158,8 +159,14 @@ private slots:
         // and the stream goes on.
         Host host;
         IPCProtocolXMLS p(&host);
+        QStringList lines;
+        Logger::instance().setSink([&](int, int, const char *text) { lines << QString::fromUtf8(text); });
         const std::string bytes = frame("hello <a/>") + frame("\x01<b/>") + frame(" <c/>") + frame("<d/>");
         p.receive_data(bytes.data(), bytes.size());
+        Logger::instance().setSink(nullptr);
+        QCOMPARE(lines, QStringList({"xmls: frame of 10 bytes does not start with '<' (first byte 0x68)",
+                                     "xmls: frame of 5 bytes does not start with '<' (first byte 0x01)",
+                                     "xmls: frame of 5 bytes does not start with '<' (first byte 0x20)"}));
         QCOMPARE(host.delivered.size(), size_t(4));
         QVERIFY(host.delivered[0].isEmpty());
         QVERIFY(host.delivered[1].isEmpty());
