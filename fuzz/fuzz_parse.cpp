@@ -4,7 +4,9 @@
 //   without the writer's final line feed (the wire writer is a reused one);
 // - the XML text of a parsed tree reads back into the same tree, apart from
 //   values, which the XML form does not carry;
-// - the direct UTF-16 to UTF-8 conversion agrees with QString::toUtf8.
+// - the direct UTF-16 to UTF-8 conversion agrees with QString::toUtf8;
+// - the reused per-thread reader reads a document as a fresh one does, whatever
+//   document it read before (the input is cut in two at its first 0x00).
 
 #include "exception.h"
 #include "logger.h"
@@ -18,6 +20,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -42,6 +45,28 @@ void checkUtf8(const uint8_t *data, size_t size)
         std::abort();
 }
 
+void checkReaderReuse(const uint8_t *data, size_t size)
+{
+    const auto *text = reinterpret_cast<const char *>(data);
+    const auto *cut = static_cast<const char *>(std::memchr(text, '\0', size));
+    if (!cut || cut == text || text[0] != '<')
+        return;
+    const size_t first = static_cast<size_t>(cut - text);
+    const char *second = cut + 1;
+    const size_t rest = size - first - 1;
+    if (rest == 0 || second[0] != '<')
+        return;
+    Message before;
+    Message reused;
+    before.parse(text, first);
+    reused.parse(second, rest);
+    MessageCodec::releaseThreadState();
+    Message fresh;
+    fresh.parse(second, rest);
+    if (reused != fresh)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -55,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }();
     (void)quiet;
     checkUtf8(data, size);
+
+    checkReaderReuse(data, size);
 
     Message m;
     int format;

@@ -141,6 +141,12 @@ thread_local std::unique_ptr<QXmlStreamReader> t_reader;
 
 } // namespace
 
+void MessageCodec::releaseThreadState()
+{
+    t_reader.reset();
+    t_wireWriter.reset();
+}
+
 void MessageCodec::writeXml(const Message &node, std::string &out, bool declaration, bool indent)
 {
     if (declaration || indent) {
@@ -181,21 +187,29 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
     reader.clear();
     reader.setNamespaceProcessing(false);
     reader.addData(QByteArray::fromRawData(data, static_cast<int>(size)));
-    // addData copies; don't keep the copy of a large document for the thread's lifetime.
+    // Entity declarations of a DTD outlive clear(): a reader that has seen
+    // one is dropped, so no document changes how a later one reads. addData
+    // copies: the copy of a large document is not kept either.
     struct Release {
         QXmlStreamReader &reader;
         bool large;
+        bool dtd = false;
         ~Release()
         {
-            if (large)
+            if (dtd)
+                t_reader.reset();
+            else if (large)
                 reader.clear();
         }
     } release{reader, size > 65536};
 
     // Skip everything up to the first start element.
     while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::StartElement)
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement)
             break;
+        if (token == QXmlStreamReader::DTD)
+            release.dtd = true;
     }
     if (reader.tokenType() != QXmlStreamReader::StartElement)
         return;

@@ -21,6 +21,12 @@ void writeXml(const Message &node, std::string &out, bool declaration, bool inde
 void readXml(Message &node, const char *data, size_t size);
 
 /**
+ * Drops the XML reader and wire writer this thread keeps for reuse (they are
+ * made again when needed); frees their memory, and gives tests a fresh start.
+ */
+void releaseThreadState();
+
+/**
  * Appends the UTF-8 form of @p n UTF-16 units to @p out, as QString::toUtf8
  * would produce it (an unpaired surrogate becomes '?'), without a temporary.
  */

@@ -270,6 +270,26 @@ private slots:
         QVERIFY(wire(copy).size() > 0);
     }
 
+    void noDocumentChangesHowTheNextReads()
+    {
+        // The reader is reused per thread; entities declared by one document
+        // must not resolve in the next.
+        Message first = parsed("<!DOCTYPE a [<!ENTITY foo \"bar\">]><a>&foo;</a>");
+        QCOMPARE(first.value(), std::string("bar"));
+        Message second = parsed("<a k=\"v\">&foo;</a>");
+        QCOMPARE(second.get_string("k"), std::string("v"));
+        QCOMPARE(second.value(), std::string());
+        // a large document read before a small one
+        std::string big = "<a>";
+        for (int i = 0; i < 5000; ++i)
+            big += "<peer id=\"" + std::to_string(i) + "\"/>";
+        QCOMPARE(parsed(big + "</a>").child_count(), 5000);
+        QCOMPARE(parsed("<b>t</b>").value(), std::string("t"));
+        // and a broken one before a good one
+        QCOMPARE(parsed("<a><b x=\"").name(), std::string("a"));
+        QCOMPARE(parsed("<c/>").name(), std::string("c"));
+    }
+
     void firstByteSelectsTheFormat()
     {
         Message m;
