@@ -187,8 +187,10 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
     reader.clear();
     reader.setNamespaceProcessing(false);
     reader.addData(QByteArray::fromRawData(data, static_cast<int>(size)));
-    // Entity declarations of a DTD outlive clear(): a reader that has seen
-    // one is dropped, so no document changes how a later one reads. addData
+    // Entity declarations of a DTD outlive clear(), also those of a DTD that
+    // broke off half-way: a reader that has seen a DTD, or an error before
+    // the first element, is dropped, so no document changes how a later one
+    // reads. addData
     // copies: the copy of a large document is not kept either.
     struct Release {
         QXmlStreamReader &reader;
@@ -211,8 +213,10 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
         if (token == QXmlStreamReader::DTD)
             release.dtd = true;
     }
-    if (reader.tokenType() != QXmlStreamReader::StartElement)
+    if (reader.tokenType() != QXmlStreamReader::StartElement) {
+        release.dtd = release.dtd || reader.hasError();
         return;
+    }
 
     std::vector<AttrMap::Entry> attrs;
     auto takeAttributes = [&](Message &target) {

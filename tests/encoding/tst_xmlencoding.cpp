@@ -279,6 +279,11 @@ private slots:
         Message second = parsed("<a k=\"v\">&foo;</a>");
         QCOMPARE(second.get_string("k"), std::string("v"));
         QCOMPARE(second.value(), std::string());
+        // nor those of a DTD that broke off
+        QVERIFY(parsed("<!DOCTYPE a [<!ENTITY foo \"bar\"> <garbage").isEmpty());
+        QCOMPARE(parsed("<a k=\"v\">&foo;</a>").value(), std::string());
+        QVERIFY(parsed("<!DOCTYPE a [<!ENTITY foo \"bar\"> ]> junk").isEmpty());
+        QCOMPARE(parsed("<a k=\"v\">&foo;</a>").value(), std::string());
         // a large document read before a small one
         std::string big = "<a>";
         for (int i = 0; i < 5000; ++i)
