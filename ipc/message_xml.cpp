@@ -9,6 +9,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -184,6 +185,8 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
     if (!t_reader)
         t_reader = std::make_unique<QXmlStreamReader>();
     QXmlStreamReader &reader = *t_reader;
+    // Qt's buffers count in int: a larger document reads as one cut short.
+    size = std::min<size_t>(size, 1u << 30);
     reader.clear();
     reader.setNamespaceProcessing(false);
     reader.addData(QByteArray::fromRawData(data, static_cast<int>(size)));
