@@ -4,6 +4,8 @@
 #include "message.h"
 #include "messagecodec.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 
@@ -49,7 +51,18 @@ void IPCProtocolXMLS::encode_wire(const Message &message, std::string &out)
     // Writing without a declaration gives exactly the text that stripping
     // the declaration would leave, and never the line feed the writer puts
     // after a whole document.
+    const size_t start = out.size();
     MessageCodec::writeXml(message, out, false, false);
+    // Names and keys are written as they are: a 0x00 in one (from a compact
+    // file, say) would end the frame early and smuggle the rest in as a
+    // message of its own. The writer already drops it from attribute values.
+    if (std::memchr(out.data() + start, '\0', out.size() - start)) {
+        const auto from = out.begin() + static_cast<std::ptrdiff_t>(start);
+        const size_t before = out.size();
+        out.erase(std::remove(from, out.end(), '\0'), out.end());
+        IPC_LOG(LOGC_PROTOCOL, LOG_WARNING, "xmls: dropped %zu 0x00 bytes from the names of a message: %.40s",
+                before - out.size(), out.c_str() + start + 1);
+    }
     out.push_back('\0');
 }
 

@@ -232,6 +232,18 @@ private slots:
         QCOMPARE(host.sentText(), "<ping seq=\"ping\"/>\0<pong/>\0"s);
     }
 
+    void zeroBytesNeverSplitAFrame()
+    {
+        // A name or key holding 0x00 (possible from a compact file) must not
+        // end the frame early: the rest would arrive as a message of its own.
+        Message m(std::string("a\0<login/>", 10));
+        m.set_string(std::string("k\0", 2), std::string("v\0w", 3));
+        Host host;
+        IPCProtocolXMLS p(&host);
+        p.send(m);
+        QCOMPARE(host.sentText(), "<a<login/> k=\"vw\"/>\0"s);
+    }
+
     void awkwardAttributeSurvivesTheWire()
     {
         Host host;
