@@ -138,6 +138,16 @@ receive_seeds = {
     'garbage_frames': chunked([b'hello\0', b'\x01<a/>\0', b'<a><b>\0', b'{x}\0'], 0x01, [4]),
     'tail_only': chunked([b'<resp seq="x"><peer id="1"/>'], 0, [3]),
     'deep': chunked([('<a>' * 300).encode() + b'\0'], 0, [255]),
+    'only_terminators': chunked([b'\0' * 40], 0, [7]),
+    'dtd_then_entity': chunked([b'<!DOCTYPE a [<!ENTITY foo "bar">]><a>&foo;</a>\0', b'<a>&foo;</a>\0'], 0, [11]),
+    'broken_dtd_then_entity': chunked([b'<!DOCTYPE a [<!ENTITY foo "bar"> <x\0', b'<a>&foo;</a>\0'], 0, [255]),
+    'unicode': chunked([xml_seeds['unicode'].encode() + b'\0'] * 3, 0, [1, 4]),
+    'config_frames': chunked([config.encode() + b'\0', xml_seeds['prolog'].encode() + b'\0'], 0x04, [50]),
+    'escapes_echoed': chunked([xml_seeds['escapes'].encode() + b'\0', xml_seeds['namespaces'].encode() + b'\0'], 0x04, [9]),
+    'text_runs': chunked([xml_seeds['text_runs'].encode() + b'\0'] * 2, 0x02, [13]),
+    'subscribe_login': chunked([xml_seeds['subscribe'].encode() + b'\0', xml_seeds['login'].encode() + b'\0',
+                                xml_seeds['hello'].encode() + b'\0'], 0x08, [2, 200]),
+    'long_tail': chunked(wire + [b'<resp seq="peerList">' + b'<peer id="1"/>' * 40], 0, [255]),
 }
 for name, data in receive_seeds.items():
     write('fuzz_xmls_receive', name, data)
