@@ -191,17 +191,16 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
     reader.setNamespaceProcessing(false);
     reader.addData(QByteArray::fromRawData(data, static_cast<int>(size)));
     // Entity declarations of a DTD outlive clear(), also those of a DTD that
-    // broke off half-way: a reader that has seen a DTD, or an error before
-    // the first element, is dropped, so no document changes how a later one
-    // reads. addData
-    // copies: the copy of a large document is not kept either.
+    // broke off half-way or stood where none may: a reader that has seen a
+    // DTD or an error is dropped, so no document changes how a later one
+    // reads. addData copies: the copy of a large document is not kept either.
     struct Release {
         QXmlStreamReader &reader;
         bool large;
         bool dtd = false;
         ~Release()
         {
-            if (dtd)
+            if (dtd || reader.hasError())
                 t_reader.reset();
             else if (large)
                 reader.clear();
@@ -216,10 +215,8 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
         if (token == QXmlStreamReader::DTD)
             release.dtd = true;
     }
-    if (reader.tokenType() != QXmlStreamReader::StartElement) {
-        release.dtd = release.dtd || reader.hasError();
+    if (reader.tokenType() != QXmlStreamReader::StartElement)
         return;
-    }
 
     std::vector<AttrMap::Entry> attrs;
     auto takeAttributes = [&](Message &target) {
@@ -259,6 +256,9 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
         case QXmlStreamReader::Characters:
             // The last text run wins, whitespace between children included.
             stack.back()->setValue(toUtf8(reader.text()));
+            break;
+        case QXmlStreamReader::DTD:
+            release.dtd = true;
             break;
         default:
             break;

@@ -284,6 +284,9 @@ private slots:
         QCOMPARE(parsed("<a k=\"v\">&foo;</a>").value(), std::string());
         QVERIFY(parsed("<!DOCTYPE a [<!ENTITY foo \"bar\"> ]> junk").isEmpty());
         QCOMPARE(parsed("<a k=\"v\">&foo;</a>").value(), std::string());
+        // nor those of a DTD where none may stand
+        QCOMPARE(parsed("<r><!DOCTYPE a [<!ENTITY foo \"bar\">]><a>&foo;</a></r>").name(), std::string("r"));
+        QCOMPARE(parsed("<a k=\"v\">&foo;</a>").value(), std::string());
         // a large document read before a small one
         std::string big = "<a>";
         for (int i = 0; i < 5000; ++i)
