@@ -52,7 +52,7 @@ std::string channelOptsXml()
         const bool select = i % 2 == 0;
         s += "<option advanced=\"" + std::string(i % 3 ? "false" : "true") + "\" channel=\"" + std::to_string(i % 2)
             + "\" default=\"" + (select ? "b" : "64") + "\" descr=\"Describes setting " + n
-            + " of the channel in a sentence.\" display_name=\"Setting " + n + "\" max=\"1000\" min=\"0\" name=\"opt_"
+            + " of the channel: what it changes, when it takes effect and which values make sense.\" display_name=\"Setting " + n + "\" max=\"1000\" min=\"0\" name=\"opt_"
             + n + "\" profile_opt=\"true\" type=\"" + (select ? "select" : "int") + "\" units=\"ms\"";
         if (!select) {
             s += "/>";
