@@ -49,6 +49,8 @@ void checkUtf8(const uint8_t *data, size_t size)
 
 void checkReaderReuse(const uint8_t *data, size_t size)
 {
+    if (size == 0)
+        return;
     const auto *text = reinterpret_cast<const char *>(data);
     const auto *cut = static_cast<const char *>(std::memchr(text, '\0', size));
     if (!cut || cut == text || text[0] != '<')
