@@ -108,13 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (wire.empty() || wire.back() != '\0' || document.empty() || document.back() != '\n')
         std::abort();
     IPCProtocolXMLS::strip_declaration(document);
-    // the wire form never carries a 0x00 inside a frame
+    // the wire form never carries a 0x00 inside a frame (Qt's reader takes
+    // one into a name; the compact form anywhere)
+    const bool zeroInNames = document.find('\0') != std::string::npos;
     document.erase(std::remove(document.begin(), document.end(), '\0'), document.end());
     document.back() = '\0';
     if (document != wire)
         std::abort();
 
-    if (format == 1) {
+    if (format == 1 && !zeroInNames) {
         // Trees read from XML hold only names and values the writer can
         // write back; values are not written, so compare without them.
         Message back;
