@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,11 @@ protected:
 /**
  * The "xmls" framing: each message is the XML text of one node, without
  * declaration or indentation, followed by one 0x00 byte.
+ *
+ * Re-entrancy: a handler may send messages, call the host's fail(), reset the
+ * protocol through state_changed(0) (the rest of the chunk is then dropped),
+ * feed more bytes through receive_data (framed after the current chunk), or
+ * even destroy the protocol object (nothing of it is touched afterwards).
  */
 class IPCProtocolXMLS : public IPCProtocol
 {
@@ -65,6 +71,7 @@ public:
     static constexpr size_t BufferLimit = 2097152;
 
     using IPCProtocol::IPCProtocol;
+    ~IPCProtocolXMLS() override;
 
     const char *name() const override { return "xmls"; }
     void receive_data(const char *data, size_t size) override;
@@ -87,6 +94,16 @@ protected:
     void send_raw(const Message &message);
 
 private:
-    size_t m_scanned = 0; // bytes of m_rx already known to hold no 0x00
-    std::string m_tx;     // scratch buffer for encoding
+    void receiveChunk(const char *data, size_t size, const bool &alive);
+    /** Parses one frame and hands it on; false when the protocol was destroyed or reset meanwhile. */
+    bool deliverFrame(const char *data, size_t size, const bool &alive, uint64_t epoch);
+
+    size_t m_scanned = 0;      // bytes of m_rx already known to hold no 0x00
+    std::string m_tx;          // scratch buffer for encoding
+    bool m_txBusy = false;     // m_tx is being handed to the host (a handler sends from inside send_data)
+    bool m_receiving = false;  // inside receive_data
+    bool m_overflowed = false; // input is dropped until the connection is reset
+    uint64_t m_epoch = 0;      // bumped by every reset, so a scan notices one made by a handler
+    std::string m_nested;      // bytes fed by a handler while a chunk is being framed
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -122,13 +122,65 @@ struct Reader {
     }
 };
 
-void readNode(Message &node, Reader &r, int depth)
+// Scalars take exactly their own size: a record the encoder cannot have
+// written is refused rather than guessed at.
+unsigned scalarSize(unsigned kind)
 {
-    if (depth >= Message::MaxDepth)
-        throw Exception("%s: message nested deeper than %d levels", "parse_compact", Message::MaxDepth);
-    node.setName(r.getString());
+    switch (kind) {
+    case AttrValue::None:
+        return 0;
+    case AttrValue::Int:
+    case AttrValue::UInt:
+    case AttrValue::Float:
+        return 4;
+    case AttrValue::Bool:
+        return 1;
+    default:
+        return ~0u;
+    }
+}
+
+AttrValue readValue(Reader &r, unsigned kind, unsigned size)
+{
+    if (kind > AttrValue::Bool || (kind != AttrValue::String && size != scalarSize(kind)))
+        throw Exception("%s: message too short len=%d", "parse_attr_compact", static_cast<int>(size));
+    const auto *bytes = reinterpret_cast<const unsigned char *>(r.getBytes(size));
+    AttrValue v;
+    if (kind == AttrValue::String) {
+        v.setString(std::string(reinterpret_cast<const char *>(bytes), size));
+        return v;
+    }
+    uint32_t bits = 0;
+    if (size == 4)
+        bits = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    switch (kind) {
+    case AttrValue::Int:
+        v.setInt(static_cast<int32_t>(bits));
+        break;
+    case AttrValue::UInt:
+        v.setUInt(bits);
+        break;
+    case AttrValue::Float: {
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        v.setFloat(f);
+        break;
+    }
+    case AttrValue::Bool:
+        v.setBool(bytes[0] != 0);
+        break;
+    default:
+        break;
+    }
+    return v;
+}
+
+// Decodes everything of a node after its name (which the caller has read, so
+// that a child enters its parent's name index under its real name).
+void readBody(Message &node, Reader &r, int depth)
+{
     node.setValue(r.getString());
-    unsigned count = r.getUShort();
+    const unsigned count = r.getUShort();
     std::vector<AttrMap::Entry> attrs;
     attrs.reserve(count < 64 ? count : 64);
     struct Commit {
@@ -139,45 +191,18 @@ void readNode(Message &node, Reader &r, int depth)
     } commit{node, attrs};
     for (unsigned i = 0; i < count; ++i) {
         std::string key = r.getString();
-        unsigned kind = r.getUChar();
-        unsigned size = r.getUShort();
-        if (kind > AttrValue::Bool || (kind != AttrValue::String && size > 4))
-            throw Exception("%s: message too short len=%d", "parse_string_compact", static_cast<int>(size));
-        const char *bytes = r.getBytes(size);
-        AttrValue v;
-        if (kind == AttrValue::String) {
-            v.setString(std::string(bytes, size));
-        } else if (kind != AttrValue::None) {
-            unsigned char raw[4] = {0, 0, 0, 0};
-            std::memcpy(raw, bytes, size);
-            uint32_t bits = raw[0] | (raw[1] << 8) | (raw[2] << 16) | (static_cast<uint32_t>(raw[3]) << 24);
-            switch (kind) {
-            case AttrValue::Int:
-                v.setInt(static_cast<int32_t>(bits));
-                break;
-            case AttrValue::UInt:
-                v.setUInt(bits);
-                break;
-            case AttrValue::Float: {
-                float f;
-                std::memcpy(&f, &bits, sizeof f);
-                v.setFloat(f);
-                break;
-            }
-            case AttrValue::Bool:
-                v.setBool(raw[0] != 0);
-                break;
-            default:
-                break;
-            }
-        }
-        attrs.emplace_back(std::move(key), std::move(v));
+        const unsigned kind = r.getUChar();
+        const unsigned size = r.getUShort();
+        attrs.emplace_back(std::move(key), readValue(r, kind, size));
     }
-    // children are decoded into the tree directly; nothing is lost on a throw
-    unsigned children = r.getUShort();
+    const unsigned children = r.getUShort();
     for (unsigned i = 0; i < children; ++i) {
-        Message &child = node.add_child(std::string());
-        readNode(child, r, depth + 1);
+        if (depth + 1 >= Message::MaxDepth)
+            throw Exception("%s: message nested deeper than %d levels", "parse_compact", Message::MaxDepth);
+        // A child that fails half-way is not appended; the rows before it stay.
+        Message child(r.getString());
+        readBody(child, r, depth + 1);
+        node.append_move(std::move(child));
     }
 }
 
@@ -185,12 +210,19 @@ void readNode(Message &node, Reader &r, int depth)
 
 void MessageCodec::writeCompact(const Message &node, std::string &out)
 {
-    writeNode(node, out, 0);
+    const size_t before = out.size();
+    try {
+        writeNode(node, out, 0);
+    } catch (...) {
+        out.resize(before); // no half-written encoding is left behind
+        throw;
+    }
 }
 
 size_t MessageCodec::readCompact(Message &node, const char *data, size_t offset, size_t end)
 {
     Reader r{reinterpret_cast<const unsigned char *>(data), offset, end};
-    readNode(node, r, 0);
+    node.setName(r.getString());
+    readBody(node, r, 0);
     return r.pos;
 }

@@ -17,8 +17,10 @@ bool IpcPlatform::writeFileAtomically(const std::string &path, const std::string
         error = errorText(errno);
         return false;
     }
-    // mkstemp creates the file 0600; a configuration file is an ordinary file
-    fchmod(fd, 0644);
+    // mkstemp creates the file 0600: keep the mode of the file being
+    // replaced, or make an ordinary file
+    struct stat existing;
+    fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
 
     size_t done = 0;
     while (done < bytes.size()) {
