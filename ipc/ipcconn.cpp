@@ -139,6 +139,7 @@ void IPCConn::on_readable(bool hangup)
         int error = 0;
         IoStatus status = recvSome(m_handle, buffer, sizeof buffer, count, error);
         if (status == IoStatus::Done) {
+            m_hangupStrikes = 0;
             if (m_protocol)
                 m_protocol->receive_data(buffer, count);
             // The handlers may have failed or retired this connection.

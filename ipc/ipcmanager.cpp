@@ -31,6 +31,8 @@ void startSocketLayer()
 }
 
 constexpr int MaxEvents = 256;
+// Hang-ups in a row, with nothing read between them, that close a socket.
+constexpr int HangupStrikes = 3;
 
 } // namespace
 
@@ -69,8 +71,14 @@ void IPCManager::socket_events(IPCSocket *s, unsigned ready)
     if (!s->m_retired && !s->failed() && (ready & (Poller::Readable | Poller::Hangup)))
         s->on_readable((ready & Poller::Hangup) != 0);
     if (!s->m_retired && !s->failed() && s->has_socket() && (ready & (Poller::Hangup | Poller::Error))) {
+        // A real close or reset shows in the read above (end of stream or an
+        // error); some kernels also report a lone hang-up on a live socket.
+        // Believe it only when it keeps coming.
         int error = pendingError(s->handle());
-        s->fail(error ? errorText(error) : std::string("remote disconnect"));
+        if (error)
+            s->fail(errorText(error));
+        else if (++s->m_hangupStrikes >= HangupStrikes)
+            s->fail("remote disconnect");
     }
     if (!s->m_retired && s->has_socket())
         update_interest(s);

@@ -38,6 +38,7 @@ void IPCSocket::attach(IpcPlatform::SocketHandle handle, const IpcPlatform::Sock
         close();
     m_failed = false;
     m_failure.clear();
+    m_hangupStrikes = 0;
     m_handle = handle;
     m_lastOpen = now();
     if (&address != &m_address)

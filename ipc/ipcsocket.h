@@ -77,6 +77,7 @@ protected:
     std::string m_failure;
     bool m_failed = false;
     bool m_readPaused = false;
+    int m_hangupStrikes = 0; // hang-up reports not (yet) confirmed by a read
     uint64_t m_lastAttempt = 0;
     uint64_t m_lastOpen = 0;
 
