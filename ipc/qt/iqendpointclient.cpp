@@ -5,10 +5,11 @@
 #include "ipcprotocol.h"
 
 #include <QMetaMethod>
-#include <QReadWriteLock>
+#include <QThread>
 #include <QtDebug>
 
 #include <mutex>
+#include <shared_mutex>
 
 void iqRegisterMetaTypes()
 {
@@ -24,13 +25,13 @@ namespace {
 // Slot indexes by class and name: metering alone brings a message every
 // 70 ms per device, so signatures are looked up once, not per message.
 struct SlotCache {
-    QReadWriteLock lock;
+    std::shared_mutex lock;
     QHash<const QMetaObject *, QHash<QByteArray, int>> indexes;
 
     int find(const QMetaObject *mo, const QByteArray &method)
     {
         {
-            QReadLocker read(&lock);
+            std::shared_lock<std::shared_mutex> read(lock);
             auto cls = indexes.constFind(mo);
             if (cls != indexes.constEnd()) {
                 auto it = cls->constFind(method);
@@ -40,11 +41,18 @@ struct SlotCache {
         }
         // "const Message&" normalises to "Message".
         const int index = mo->indexOfMethod(QByteArray(method + "(Message)").constData());
-        QWriteLocker write(&lock);
+        std::unique_lock<std::shared_mutex> write(lock);
         indexes[mo].insert(method, index);
         return index;
     }
 };
+
+QMetaMethod deliverMethod()
+{
+    static const QMetaMethod method = IQEndpointClient::staticMetaObject.method(
+        IQEndpointClient::staticMetaObject.indexOfMethod("deliverQueued(int,Message)"));
+    return method;
+}
 
 SlotCache &slotCache()
 {
@@ -117,43 +125,43 @@ void IQEndpointClient::setState(DEVICE_STATE s)
 
 bool IQEndpointClient::cachedMessage(const QString &key, Message &out)
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     return getFromCache(key, out);
 }
 
 void IQEndpointClient::setUserName(const QString &name)
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     m_username = name.toUtf8().toStdString();
 }
 
 void IQEndpointClient::setPassword(const QString &password)
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     m_password = password.toUtf8().toStdString();
 }
 
 std::string IQEndpointClient::user_name()
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     return m_username;
 }
 
 std::string IQEndpointClient::password()
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     return m_password;
 }
 
 QStringList IQEndpointClient::requiredMessages() const
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     return m_requiredMessages;
 }
 
 void IQEndpointClient::setRequiredMessages(const QStringList &names)
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     m_requiredMessages = names;
 }
 
@@ -161,7 +169,7 @@ void IQEndpointClient::requiredMessageArrived(const QString &key)
 {
     bool emptied = false;
     {
-        QMutexLocker guard(&m_cacheMutex);
+        std::lock_guard<std::mutex> guard(m_cacheMutex);
         emptied = m_requiredMessages.removeAll(key) > 0 && m_requiredMessages.isEmpty();
     }
     if (emptied)
@@ -261,7 +269,7 @@ void IQEndpointClient::storeInCache(const Message &message, const QString &key)
 {
     if (message.name().empty() && message.attributes().empty() && message.child_count() == 0)
         qWarning("IQ Warning: storing empty message into cache with msgname=%s", message.name().c_str());
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     m_cache.insert(key, message);
 }
 
@@ -281,7 +289,7 @@ bool IQEndpointClient::getFromCache(const QString &key, Message &out)
 
 void IQEndpointClient::clearCache()
 {
-    QMutexLocker guard(&m_cacheMutex);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     m_cache.clear();
 }
 
@@ -291,7 +299,20 @@ bool IQEndpointClient::invokeCallback(const QByteArray &method, const Message &m
     const int index = slotCache().find(mo, method);
     if (index < 0)
         return false;
-    return mo->method(index).invoke(this, Qt::AutoConnection, Q_ARG(Message, message));
+    // What an automatic connection does: a direct call on the object's own
+    // thread, otherwise a queued one with the message copied.
+    if (QThread::currentThread() == thread())
+        return mo->method(index).invoke(this, Qt::DirectConnection, Q_ARG(Message, message));
+    std::lock_guard<std::mutex> guard(m_postMutex);
+    return deliverMethod().invoke(this, Qt::QueuedConnection, Q_ARG(int, index), Q_ARG(Message, message));
+}
+
+void IQEndpointClient::deliverQueued(int methodIndex, const Message &message)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_postMutex);
+    }
+    metaObject()->method(methodIndex).invoke(this, Qt::DirectConnection, Q_ARG(Message, message));
 }
 
 void IQEndpointClient::invokeResponseCallback(const QByteArray &key, const Message &message)

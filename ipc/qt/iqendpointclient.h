@@ -5,12 +5,12 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 
 /**
  * The Qt-facing client endpoint of one device: follows the connection
@@ -123,14 +123,20 @@ protected:
     void invokeNoticeCallback(const QByteArray &key, const Message &message);
 
     /** Guards the cache, the required list and the credentials. */
-    mutable QMutex m_cacheMutex;
+    mutable std::mutex m_cacheMutex;
     QHash<QString, Message> m_cache;
 
 private:
+    /** Runs on this object's thread: calls the slot @p methodIndex with @p message. */
+    Q_INVOKABLE void deliverQueued(int methodIndex, const Message &message);
+
     std::atomic<int> m_state{DISCONNECTED};
     std::atomic<bool> m_autoReconnect{false};
     bool m_authEntered = false; // AUTHENTICATED entered on the current connection
     QStringList m_requiredMessages;
     std::string m_username;
     std::string m_password;
+    // Held while a callback is queued, and taken by its delivery: the handover
+    // then has an order the thread sanitizer can see (Qt's queue has none).
+    std::mutex m_postMutex;
 };

@@ -13,6 +13,18 @@
 #include <QThread>
 
 #include <functional>
+#include <memory>
+
+/** Deletes a client the way a session goes: out of the manager first. */
+struct ClientDeleter {
+    void operator()(TestClient *client) const
+    {
+        if (IPCManager *m = client->manager())
+            m->remove_endpoint(client->name());
+        delete client;
+    }
+};
+using ClientPtr = std::unique_ptr<TestClient, ClientDeleter>;
 
 struct Rig {
     IQCommonApp app;

@@ -4,7 +4,7 @@
 
 namespace {
 
-QMutex g_warningsMutex;
+std::mutex g_warningsMutex;
 QStringList g_warnings;
 
 } // namespace
@@ -12,7 +12,7 @@ QStringList g_warnings;
 LogCapture::LogCapture()
 {
     {
-        QMutexLocker guard(&g_warningsMutex);
+        std::lock_guard<std::mutex> guard(g_warningsMutex);
         g_warnings.clear();
     }
     // "socket %s failed" is a debug line: let it through to the sink.
@@ -21,7 +21,7 @@ LogCapture::LogCapture()
     Logger::instance().setSink([this](int, int level, const char *text) {
         if (qEnvironmentVariableIsSet("QV_TEST_VERBOSE"))
             fprintf(stderr, "log %d: %s\n", level, text);
-        QMutexLocker guard(&m_mutex);
+        std::lock_guard<std::mutex> guard(m_mutex);
         m_lines.push_back({level, text});
     });
     m_previous = qInstallMessageHandler(&LogCapture::qtHandler);
@@ -37,14 +37,14 @@ LogCapture::~LogCapture()
 void LogCapture::qtHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     if (type == QtWarningMsg || type == QtCriticalMsg) {
-        QMutexLocker guard(&g_warningsMutex);
+        std::lock_guard<std::mutex> guard(g_warningsMutex);
         g_warnings << text;
     }
 }
 
 bool LogCapture::hasLine(int level, const std::string &text) const
 {
-    QMutexLocker guard(&m_mutex);
+    std::lock_guard<std::mutex> guard(m_mutex);
     for (const Line &l : m_lines) {
         if (l.level == level && l.text.find(text) != std::string::npos)
             return true;
@@ -54,7 +54,7 @@ bool LogCapture::hasLine(int level, const std::string &text) const
 
 int LogCapture::countLines(const std::string &text) const
 {
-    QMutexLocker guard(&m_mutex);
+    std::lock_guard<std::mutex> guard(m_mutex);
     int n = 0;
     for (const Line &l : m_lines)
         n += l.text.find(text) != std::string::npos;
@@ -63,7 +63,7 @@ int LogCapture::countLines(const std::string &text) const
 
 bool LogCapture::hasWarning(const QString &text) const
 {
-    QMutexLocker guard(&g_warningsMutex);
+    std::lock_guard<std::mutex> guard(g_warningsMutex);
     for (const QString &w : g_warnings) {
         if (w.contains(text))
             return true;
@@ -73,7 +73,7 @@ bool LogCapture::hasWarning(const QString &text) const
 
 int LogCapture::countWarnings(const QString &prefix) const
 {
-    QMutexLocker guard(&g_warningsMutex);
+    std::lock_guard<std::mutex> guard(g_warningsMutex);
     int n = 0;
     for (const QString &w : g_warnings)
         n += w.startsWith(prefix);
@@ -83,9 +83,9 @@ int LogCapture::countWarnings(const QString &prefix) const
 void LogCapture::clear()
 {
     {
-        QMutexLocker guard(&m_mutex);
+        std::lock_guard<std::mutex> guard(m_mutex);
         m_lines.clear();
     }
-    QMutexLocker guard(&g_warningsMutex);
+    std::lock_guard<std::mutex> guard(g_warningsMutex);
     g_warnings.clear();
 }

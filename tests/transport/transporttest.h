@@ -6,12 +6,12 @@
 #include "logger.h"
 
 #include <QList>
-#include <QMutex>
 #include <QStringList>
 #include <QtGlobal>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,7 +35,7 @@ private:
     };
     static void qtHandler(QtMsgType type, const QMessageLogContext &context, const QString &text);
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     std::vector<Line> m_lines;
     QtMessageHandler m_previous;
 };
@@ -87,6 +87,29 @@ private:
         order << QString::fromLatin1(slot);
         list << m;
     }
+};
+
+/**
+ * Counts the emissions of one signal on the thread it lives in (queued when
+ * the signal comes from the loop thread). QSignalSpy records on the emitting
+ * thread, which would race with the test thread reading it.
+ */
+class SignalCounter : public QObject
+{
+    Q_OBJECT
+public:
+    template <typename Sender, typename Signal>
+    SignalCounter(Sender *sender, Signal signal)
+    {
+        connect(sender, signal, this, &SignalCounter::hit);
+    }
+    int count() const { return m_count; }
+
+public slots:
+    void hit() { ++m_count; }
+
+private:
+    int m_count = 0;
 };
 
 /** A request named @p name with @p seq. */

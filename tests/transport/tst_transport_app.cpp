@@ -5,6 +5,7 @@
 #include "iqcommonapp.h"
 #include "iqmanager.h"
 #include "networkmanager.h"
+#include "transporttest.h"
 
 #include <QMainWindow>
 #include <QSignalSpy>
@@ -21,8 +22,8 @@ private slots:
         IQCommonApp app;
         QVERIFY(app.manager() != IQCommonApp::instance()->manager());
         QCOMPARE(app.manager()->manager().periodic_interval(), 4000u);
-        QSignalSpy loopStopped(app.manager(), &IQManager::event_loop_stopped);
-        QSignalSpy threadStopped(&app, &IQCommonApp::manager_thread_stopped);
+        SignalCounter loopStopped(app.manager(), &IQManager::event_loop_stopped);
+        SignalCounter threadStopped(&app, &IQCommonApp::manager_thread_stopped);
         app.start_manager();
         QVERIFY(app.managerThread()->isRunning());
         QVERIFY(app.loopRunning());
@@ -30,7 +31,7 @@ private slots:
         app.stop_manager();
         QVERIFY(app.managerThread()->isFinished());
         QVERIFY(!app.loopRunning());
-        QCOMPARE(loopStopped.count(), 1);
+        QTRY_COMPARE(loopStopped.count(), 1);
         QTRY_COMPARE(threadStopped.count(), 1);
         app.stop_manager(); // twice is harmless
     }

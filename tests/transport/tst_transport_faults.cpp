@@ -19,8 +19,8 @@ struct FaultRig {
     LogCapture log;
     Rig rig;
     ScriptPeer good;
-    std::unique_ptr<TestClient> healthy;
-    std::unique_ptr<TestClient> victim;
+    ClientPtr healthy;
+    ClientPtr victim;
 
     explicit FaultRig(CodecScript bad, std::function<void(IPCManager &)> setup = {})
         : rig(bad, std::move(setup))
@@ -57,7 +57,7 @@ private slots:
         FaultRig f(CodecScript{true, true});
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
-        QSignalSpy disconnected(f.victim.get(), &IQEndpointClient::disconnected);
+        SignalCounter disconnected(f.victim.get(), &IQEndpointClient::disconnected);
         f.rig.peer.sendRaw(1, std::string("<unso id=\"status\"><status level=\"3\"/></unso>\0<unso id=\"sta", 53));
         f.rig.peer.closeConn(1);
         QTRY_COMPARE(disconnected.count(), 1);
@@ -107,7 +107,7 @@ private slots:
         FaultRig f(silent, [](IPCManager &m) { m.set_periodic_interval(200); });
         f.rig.peer.setHandler({});
         f.victim->set_receive_timeout(1);
-        QSignalSpy timedOut(f.victim.get(), &IQEndpointClient::cnxn_timed_out);
+        SignalCounter timedOut(f.victim.get(), &IQEndpointClient::cnxn_timed_out);
         f.victim->send(request("getAlpha", "alpha"));
         f.rig.connect(f.victim.get());
         QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 10000);
@@ -125,7 +125,7 @@ private slots:
         FaultRig f(CodecScript{}, [](IPCManager &m) { m.set_periodic_interval(200); });
         f.rig.peer.setReading(false);
         f.victim->set_receive_timeout(1);
-        QSignalSpy timedOut(f.victim.get(), &IQEndpointClient::cnxn_timed_out);
+        SignalCounter timedOut(f.victim.get(), &IQEndpointClient::cnxn_timed_out);
         f.rig.connect(f.victim.get());
         QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 10000);
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::DISCONNECTED);
@@ -154,8 +154,8 @@ private slots:
     {
         FaultRig f(CodecScript{});
         f.victim->setPassword("wrong");
-        QSignalSpy wrong(f.victim.get(), &IQEndpointClient::wrong_password);
-        QSignalSpy disconnected(f.victim.get(), &IQEndpointClient::disconnected);
+        SignalCounter wrong(f.victim.get(), &IQEndpointClient::wrong_password);
+        SignalCounter disconnected(f.victim.get(), &IQEndpointClient::disconnected);
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(wrong.count(), 1);
         QCOMPARE(f.victim->state(), IQEndpointClient::AUTH_FAILED);
@@ -183,7 +183,7 @@ private slots:
         CodecScript liar;
         liar.lieSuccessWithFail = true;
         FaultRig f(liar);
-        QSignalSpy wrong(f.victim.get(), &IQEndpointClient::wrong_password);
+        SignalCounter wrong(f.victim.get(), &IQEndpointClient::wrong_password);
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(wrong.count(), 1);
         QCOMPARE(f.victim->state(), IQEndpointClient::AUTH_FAILED);

@@ -246,6 +246,24 @@ private slots:
         QCOMPARE(lines.front(), std::string("IPCManager::event_loop uncaught exception: boom"));
     }
 
+    // The safety net: an endpoint deleted while still registered takes itself
+    // out of the table and its connection with it.
+    void deletingARegisteredEndpointUnregistersIt()
+    {
+        IPCManager manager;
+        manager.set_periodic_interval(0);
+        auto *client = new IPCEndpointClient("dev");
+        manager.register_endpoint("dev", client);
+        manager.connect_text("xmls", "stream", "127.0.0.1:" + std::to_string(closedPort()), "dev");
+        manager.run_turn(20);
+        QCOMPARE(manager.registered_sockets(), size_t(1));
+        delete client;
+        QCOMPARE(manager.endpoint_count(), size_t(0));
+        QCOMPARE(manager.registered_sockets(), size_t(0));
+        for (int i = 0; i < 5; ++i)
+            manager.run_turn(10);
+    }
+
     void sendQueueKeepsTheNewestTen()
     {
         IPCEndpointClient client("dev");
