@@ -75,7 +75,8 @@ private slots:
         FaultRig f(CodecScript{true, true});
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
-        const std::string garbage("\x01\x02\xff\xfe junk <<<>>> &&;\0\0<resp seq=\"alpha\" <<\0\xc3\x28\0<unso id=>\0", 52);
+        static const char junk[] = "\x01\x02\xff\xfe junk <<<>>> &&;\0\0<resp seq=\"alpha\" <<\0\xc3\x28\0<unso id=>\0";
+        const std::string garbage(junk, sizeof junk - 1);
         f.rig.peer.sendRaw(1, garbage);
         // still up and still speaking: a real request after the junk is answered
         const int before = f.victim->responses.size();
