@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(rig.peer.count("hello", 2), 0);
         QCOMPARE(rig.peer.messages(2).front().attributes().size(), size_t(0));
         QCOMPARE(client->protocol_version(), 0u);
-        QVERIFY(connecting.count() >= 1);
+        QTRY_VERIFY(connecting.count() >= 1);
     }
 
     void reconnectResubscribesAndClearsTheCache()
