@@ -202,8 +202,13 @@ void IPCEndpointClient::receive(const Message &message)
         IPC_LOG(LOGC_ENDPOINT, LOG_INFO, "rx from %s: %s", peer_text().c_str(), xmlText(message).c_str());
     if (message.name() != "resp") {
         on_message(message);
-        if (message.child_count() > 0)
-            on_notice(message.get_string("id"), message.get_child(0));
+        if (message.child_count() > 0) {
+            const AttrValue *id = message.attr("id");
+            if (id && id->kind() == AttrValue::String)
+                on_notice(id->stringValue(), message.get_child(0));
+            else
+                on_notice(id ? id->toString() : std::string(), message.get_child(0));
+        }
     } else {
         const AttrValue *seq = message.attr("seq");
         // Answers to the transport's own requests (subscriptions) stop here.

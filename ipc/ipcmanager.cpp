@@ -153,6 +153,7 @@ void IPCManager::run_turn(int maxWaitMs)
     }
     if (maxWaitMs >= 0 && (timeout < 0 || timeout > maxWaitMs))
         timeout = maxWaitMs;
+    on_before_wait();
 
     if (!m_poller) {
         sleepMillis(timeout < 0 ? 100 : std::min(timeout, 100));

@@ -54,6 +54,8 @@ public:
     virtual IPCEndpoint *create_server_endpoint(const std::string &name);
     /** Once per turn, after the dispatch. */
     virtual void on_turn_end() {}
+    /** Once per turn, right before the wait. */
+    virtual void on_before_wait() {}
     /** The lock that guards the tables and the connections [none]. */
     virtual IPCMutex *state_lock() { return nullptr; }
     /** A second lock for subclasses [none]. */

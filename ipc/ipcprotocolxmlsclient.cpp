@@ -131,7 +131,12 @@ void IPCProtocolXMLSClient::handle_message(const Message &message)
         return;
     }
 
-    const std::string seq = message.get_string("seq");
+    // Every message of a busy device passes here: read seq without copying it.
+    const AttrValue *seqAttr = message.attr("seq");
+    std::string converted;
+    if (seqAttr && seqAttr->kind() != AttrValue::String)
+        converted = seqAttr->toString();
+    const std::string &seq = !seqAttr ? converted : seqAttr->kind() == AttrValue::String ? seqAttr->stringValue() : converted;
     if (message.has_attribute("fail") && message.get_int("error_code") == 401) {
         answer_challenge(message);
     } else if (seq == "login") {

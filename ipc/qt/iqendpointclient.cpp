@@ -1,6 +1,7 @@
 #include "iqendpointclient.h"
 
 #include "ipcconn.h"
+#include "iqdelivery.h"
 #include "ipcmanager.h"
 #include "ipcprotocol.h"
 
@@ -10,6 +11,7 @@
 
 #include <mutex>
 #include <shared_mutex>
+#include <unordered_map>
 
 void iqRegisterMetaTypes()
 {
@@ -22,37 +24,30 @@ void iqRegisterMetaTypes()
 
 namespace {
 
-// Slot indexes by class and name: metering alone brings a message every
-// 70 ms per device, so signatures are looked up once, not per message.
+// Slot indexes by class and name: levels alone bring a message every 70 ms
+// per device, so signatures are looked up once, not per message.
 struct SlotCache {
     std::shared_mutex lock;
-    QHash<const QMetaObject *, QHash<QByteArray, int>> indexes;
+    std::unordered_map<const QMetaObject *, std::unordered_map<std::string, int>> indexes;
 
-    int find(const QMetaObject *mo, const QByteArray &method)
+    int find(const QMetaObject *mo, const std::string &method)
     {
         {
             std::shared_lock<std::shared_mutex> read(lock);
-            auto cls = indexes.constFind(mo);
-            if (cls != indexes.constEnd()) {
-                auto it = cls->constFind(method);
-                if (it != cls->constEnd())
-                    return *it;
+            auto cls = indexes.find(mo);
+            if (cls != indexes.end()) {
+                auto it = cls->second.find(method);
+                if (it != cls->second.end())
+                    return it->second;
             }
         }
         // "const Message&" normalises to "Message".
-        const int index = mo->indexOfMethod(QByteArray(method + "(Message)").constData());
+        const int index = mo->indexOfMethod((method + "(Message)").c_str());
         std::unique_lock<std::shared_mutex> write(lock);
-        indexes[mo].insert(method, index);
+        indexes[mo].emplace(method, index);
         return index;
     }
 };
-
-QMetaMethod deliverMethod()
-{
-    static const QMetaMethod method = IQEndpointClient::staticMetaObject.method(
-        IQEndpointClient::staticMetaObject.indexOfMethod("deliverQueued(int,Message)"));
-    return method;
-}
 
 SlotCache &slotCache()
 {
@@ -66,6 +61,29 @@ QByteArray xmlText(const Message &message)
     message.serialize(text, Message::Xml);
     IPCProtocolXMLS::strip_declaration(text);
     return QByteArray::fromStdString(text);
+}
+
+// Signal indexes, looked up once.
+struct Signals {
+    int timedOut, wrongPassword, disconnected, connecting, connected, ready, initializing, finalRequired;
+    Signals()
+    {
+        const QMetaObject &mo = IQEndpointClient::staticMetaObject;
+        timedOut = mo.indexOfSignal("cnxn_timed_out()");
+        wrongPassword = mo.indexOfSignal("wrong_password()");
+        disconnected = mo.indexOfSignal("disconnected()");
+        connecting = mo.indexOfSignal("connecting()");
+        connected = mo.indexOfSignal("connected()");
+        ready = mo.indexOfSignal("ready()");
+        initializing = mo.indexOfSignal("initializing()");
+        finalRequired = mo.indexOfSignal("finalRequiredMessageReceived()");
+    }
+};
+
+const Signals &sig()
+{
+    static const Signals s;
+    return s;
 }
 
 } // namespace
@@ -83,6 +101,8 @@ IQEndpointClient::~IQEndpointClient()
     // loop must not call into a half-destroyed endpoint.
     if (IPCManager *m = manager())
         m->forget_endpoint(this);
+    if (IQDelivery *delivery = m_delivery.load())
+        delivery->forget(this);
 }
 
 void IQEndpointClient::setState(DEVICE_STATE s)
@@ -92,30 +112,30 @@ void IQEndpointClient::setState(DEVICE_STATE s)
         return;
     switch (s) {
     case TIMED_OUT:
-        emit cnxn_timed_out();
+        raise(sig().timedOut);
         break;
     case AUTH_FAILED:
         m_autoReconnect.store(false, std::memory_order_relaxed);
-        emit wrong_password();
+        raise(sig().wrongPassword);
         break;
     case DISCONNECTED:
-        emit disconnected();
+        raise(sig().disconnected);
         break;
     case CONNECTING:
         m_autoReconnect.store(true, std::memory_order_relaxed);
         clearCache();
-        emit connecting();
+        raise(sig().connecting);
         break;
     case CONNECTED:
-        emit connected();
+        raise(sig().connected);
         break;
     case AUTHENTICATED:
-        emit initializing();
+        raise(sig().initializing);
         onEnterAuthenticated();
         initialise();
         break;
     case READY:
-        emit ready();
+        raise(sig().ready);
         break;
     case CODE_UPLOAD:
     case CODE_UPDATE:
@@ -173,7 +193,7 @@ void IQEndpointClient::requiredMessageArrived(const QString &key)
         emptied = m_requiredMessages.removeAll(key) > 0 && m_requiredMessages.isEmpty();
     }
     if (emptied)
-        emit finalRequiredMessageReceived();
+        raise(sig().finalRequired);
 }
 
 unsigned IQEndpointClient::reconnect_interval()
@@ -248,7 +268,7 @@ void IQEndpointClient::handleResponse(const Message &message)
     const std::string seq = seqAttr->toString();
     const QString key = QString::fromStdString(seq);
     storeInCache(message, key);
-    invokeResponseCallback(QByteArray::fromStdString(seq), message);
+    invokeResponseCallback(seq, message);
     requiredMessageArrived(key);
 }
 
@@ -261,7 +281,7 @@ void IQEndpointClient::handleUnsolicited(const Message &message)
     }
     const QString key = QString::fromStdString(id);
     storeInCache(message, key);
-    invokeNoticeCallback(QByteArray::fromStdString(id), message);
+    invokeNoticeCallback(id, message);
     requiredMessageArrived(key);
 }
 
@@ -293,37 +313,53 @@ void IQEndpointClient::clearCache()
     m_cache.clear();
 }
 
-bool IQEndpointClient::invokeCallback(const QByteArray &method, const Message &message)
+bool IQEndpointClient::invokeCallback(const std::string &method, const Message &message)
 {
     const QMetaObject *mo = metaObject();
     const int index = slotCache().find(mo, method);
     if (index < 0)
         return false;
+    post(index, &message);
+    return true;
+}
+
+void IQEndpointClient::raise(int signalIndex)
+{
+    post(signalIndex, nullptr);
+}
+
+void IQEndpointClient::post(int methodIndex, const Message *message)
+{
     // What an automatic connection does: a direct call on the object's own
-    // thread, otherwise a queued one with the message copied.
-    if (QThread::currentThread() == thread())
-        return mo->method(index).invoke(this, Qt::DirectConnection, Q_ARG(Message, message));
-    std::lock_guard<std::mutex> guard(m_postMutex);
-    return deliverMethod().invoke(this, Qt::QueuedConnection, Q_ARG(int, index), Q_ARG(Message, message));
-}
-
-void IQEndpointClient::deliverQueued(int methodIndex, const Message &message)
-{
-    {
-        std::lock_guard<std::mutex> guard(m_postMutex);
+    // thread, otherwise queued (the message copied) to run there.
+    if (QThread::currentThread() == thread()) {
+        const QMetaMethod method = metaObject()->method(methodIndex);
+        if (message)
+            method.invoke(this, Qt::DirectConnection, Q_ARG(Message, *message));
+        else
+            method.invoke(this, Qt::DirectConnection);
+        return;
     }
-    metaObject()->method(methodIndex).invoke(this, Qt::DirectConnection, Q_ARG(Message, message));
+    IQDelivery *delivery = m_delivery.load();
+    if (!delivery) {
+        delivery = IQDelivery::forThread(thread());
+        m_delivery.store(delivery);
+    }
+    delivery->enqueue(this, methodIndex, message);
 }
 
-void IQEndpointClient::invokeResponseCallback(const QByteArray &key, const Message &message)
+void IQEndpointClient::invokeResponseCallback(const std::string &key, const Message &message)
 {
-    if (!invokeCallback("cb_resp_" + key, message))
+    thread_local std::string method;
+    method.assign("cb_resp_").append(key);
+    if (!invokeCallback(method, message))
         qWarning("missing response: %s", xmlText(message).constData());
 }
 
-void IQEndpointClient::invokeNoticeCallback(const QByteArray &key, const Message &message)
+void IQEndpointClient::invokeNoticeCallback(const std::string &key, const Message &message)
 {
-    const QByteArray method = "cb_unso_" + key;
+    thread_local std::string method;
+    method.assign("cb_unso_").append(key);
     if (!invokeCallback(method, message))
-        qWarning("missing callback %s", method.constData());
+        qWarning("missing callback %s", method.c_str());
 }

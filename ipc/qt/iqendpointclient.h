@@ -116,19 +116,21 @@ protected:
      * when called from another thread. False when there is no such slot.
      * Lookups are cached per class.
      */
-    bool invokeCallback(const QByteArray &method, const Message &message);
-    /** invokeCallback, or the warning "missing response: <xml>". */
-    void invokeResponseCallback(const QByteArray &key, const Message &message);
-    /** invokeCallback, or the warning "missing callback <method>". */
-    void invokeNoticeCallback(const QByteArray &key, const Message &message);
+    bool invokeCallback(const std::string &method, const Message &message);
+    /** Calls "cb_resp_<key>", or warns "missing response: <xml>". */
+    void invokeResponseCallback(const std::string &key, const Message &message);
+    /** Calls "cb_unso_<key>", or warns "missing callback cb_unso_<key>". */
+    void invokeNoticeCallback(const std::string &key, const Message &message);
 
     /** Guards the cache, the required list and the credentials. */
     mutable std::mutex m_cacheMutex;
     QHash<QString, Message> m_cache;
 
 private:
-    /** Runs on this object's thread: calls the slot @p methodIndex with @p message. */
-    Q_INVOKABLE void deliverQueued(int methodIndex, const Message &message);
+    /** Emits the argument-less signal @p signalIndex on this object's thread. */
+    void raise(int signalIndex);
+    /** Calls @p methodIndex (with @p message, or none) as an automatic connection would. */
+    void post(int methodIndex, const Message *message);
 
     std::atomic<int> m_state{DISCONNECTED};
     std::atomic<bool> m_autoReconnect{false};
@@ -136,7 +138,5 @@ private:
     QStringList m_requiredMessages;
     std::string m_username;
     std::string m_password;
-    // Held while a callback is queued, and taken by its delivery: the handover
-    // then has an order the thread sanitizer can see (Qt's queue has none).
-    std::mutex m_postMutex;
+    std::atomic<class IQDelivery *> m_delivery{nullptr}; // of this object's thread, once used
 };

@@ -1,6 +1,7 @@
 #include "iqmanager.h"
 
 #include "ipcmanager.h"
+#include "iqdelivery.h"
 #include "iqendpointclient.h"
 #include "logger.h"
 #include "platform/net.h"
@@ -21,6 +22,9 @@ public:
     }
 
     IPCMutex *state_lock() override { return &m_owner->m_mutex; }
+
+    // Callbacks queued during the turn go out in one event per receiving thread.
+    void on_before_wait() override { IQDelivery::flushAll(); }
 
     void dispose_endpoint(IPCEndpoint *endpoint) override
     {
@@ -100,7 +104,9 @@ void IQManager::disconnect_endpoint(QString name)
 
 void IQManager::event_loop_slot()
 {
+    IQDelivery::setLoopThread(true);
     m_core->event_loop();
+    IQDelivery::setLoopThread(false);
     emit event_loop_stopped();
 }
 
