@@ -23,6 +23,19 @@ Registry &registry()
     return r;
 }
 
+// The application is going: nothing will be delivered any more.
+void destroyAll()
+{
+    Registry &r = registry();
+    std::map<QThread *, IQDelivery *> all;
+    {
+        std::lock_guard<std::mutex> guard(r.mutex);
+        all.swap(r.byThread);
+    }
+    for (auto &entry : all)
+        delete entry.second;
+}
+
 } // namespace
 
 IQDelivery::IQDelivery(QThread *thread)
@@ -38,6 +51,8 @@ IQDelivery *IQDelivery::forThread(QThread *thread)
     if (it != r.byThread.end())
         return it->second;
     auto *delivery = new IQDelivery(thread);
+    if (r.byThread.empty() && QCoreApplication::instance())
+        qAddPostRoutine(destroyAll);
     r.byThread[thread] = delivery;
     // A finished thread runs nothing more: forget its instance with it.
     QObject::connect(thread, &QThread::finished, [thread] {
