@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/socket.h>
 
 using namespace IpcPlatform;
 
@@ -313,8 +314,13 @@ void ScriptPeer::run()
                 continue;
             if (c->reading && (events[i].ready & (Poller::Readable | Poller::Hangup | Poller::Error)))
                 readFrom(c);
-            else if (!c->reading && (events[i].ready & (Poller::Hangup | Poller::Error)))
-                doClose(c);
+            else if (!c->reading && (events[i].ready & (Poller::Hangup | Poller::Error))) {
+                // Not reading: close only on a real end of stream (a lone
+                // hang-up report on a live socket happens here).
+                char b;
+                if (::recv(c->fd, &b, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+                    doClose(c);
+            }
         }
     }
 }

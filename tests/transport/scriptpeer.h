@@ -78,7 +78,7 @@ private:
     IpcPlatform::SocketHandle m_listener = IpcPlatform::InvalidSocket;
     uint16_t m_port = 0;
     std::thread m_thread;
-    std::thread::id m_threadId;
+    std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_running{false};
     int m_listenTag = 0;
 

@@ -146,6 +146,22 @@ private slots:
         QVERIFY(client->requiredMessages().isEmpty());
     }
 
+    void traceLogsWhatIsSentAndReceived()
+    {
+        LogCapture log;
+        Logger::instance().setThreshold(LOGC_ENDPOINT, LOG_INFO);
+        Rig rig(CodecScript{true, true});
+        ClientPtr client(rig.client("dev"));
+        client->set_trace(true);
+        rig.connect(client.get());
+        QTRY_COMPARE(client->state(), IQEndpointClient::AUTHENTICATED);
+        client->send(request("getAlpha", "alpha"));
+        QTRY_COMPARE(client->responses.size(), 1);
+        const std::string peer = rig.peer.address();
+        QVERIFY(log.hasLine(LOG_INFO, "rx to " + peer + ": <getAlpha seq=\"alpha\"/>"));
+        QVERIFY(log.hasLine(LOG_INFO, "rx from " + peer + ": <resp request=\"getAlpha\" seq=\"alpha\"/>"));
+    }
+
     void letInOnHelloWithoutLogin()
     {
         Rig rig(CodecScript{true, true});
