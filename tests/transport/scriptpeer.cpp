@@ -315,10 +315,10 @@ void ScriptPeer::run()
             if (c->reading && (events[i].ready & (Poller::Readable | Poller::Hangup | Poller::Error)))
                 readFrom(c);
             else if (!c->reading && (events[i].ready & (Poller::Hangup | Poller::Error))) {
-                // Not reading: close only on a real end of stream (a lone
-                // hang-up report on a live socket happens here).
+                // Not reading: a lone hang-up report on a live socket happens
+                // here; one that keeps coming is a real close.
                 char b;
-                if (::recv(c->fd, &b, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+                if (::recv(c->fd, &b, 1, MSG_PEEK | MSG_DONTWAIT) == 0 || ++c->hangups >= 3)
                     doClose(c);
             }
         }

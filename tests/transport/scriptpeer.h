@@ -62,6 +62,7 @@ private:
         std::string tx;
         bool reading = true;
         bool closing = false;
+        int hangups = 0;
     };
 
     void run();
