@@ -85,15 +85,12 @@ void IQDelivery::setLoopThread(bool loop)
     t_loopThread = loop;
 }
 
-void IQDelivery::enqueue(IQEndpointClient *endpoint, int methodIndex, const Message *message)
+void IQDelivery::enqueue(IQEndpointClient *endpoint, int methodIndex, std::shared_ptr<const Message> message)
 {
     bool postNow = false;
     {
         std::lock_guard<std::mutex> guard(m_mutex);
-        if (message)
-            m_queue.push_back(Call{endpoint, methodIndex, true, *message});
-        else
-            m_queue.push_back(Call{endpoint, methodIndex, false, Message()});
+        m_queue.push_back(Call{endpoint, methodIndex, std::move(message)});
         if (!m_posted) {
             // The loop flushes before it waits; any other thread posts at once.
             if (t_loopThread) {
@@ -144,22 +141,18 @@ void IQDelivery::drain()
     }
     // One call at a time under the lock: a slot may destroy an endpoint, whose
     // remaining calls forget() then removes before they are reached.
-    Call call{nullptr, -1, false, Message()};
     for (; budget > 0; --budget) {
+        Call call;
         {
             std::lock_guard<std::mutex> guard(m_mutex);
             if (m_queue.empty())
                 return;
-            Call &front = m_queue.front();
-            call.endpoint = front.endpoint;
-            call.methodIndex = front.methodIndex;
-            call.withMessage = front.withMessage;
-            call.message = std::move(front.message);
+            call = std::move(m_queue.front());
             m_queue.pop_front();
         }
         const QMetaMethod method = call.endpoint->metaObject()->method(call.methodIndex);
-        if (call.withMessage)
-            method.invoke(call.endpoint, Qt::DirectConnection, Q_ARG(Message, call.message));
+        if (call.message)
+            method.invoke(call.endpoint, Qt::DirectConnection, Q_ARG(Message, *call.message));
         else
             method.invoke(call.endpoint, Qt::DirectConnection);
     }

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <deque>
+#include <memory>
 #include <mutex>
 
 class IQEndpointClient;
@@ -34,10 +35,11 @@ public:
     static void setLoopThread(bool loop);
 
     /**
-     * Queues a call of @p methodIndex on @p endpoint: a slot taking a copy of
-     * @p message, or (null message) a signal without arguments, emitted there.
+     * Queues a call of @p methodIndex on @p endpoint: a slot taking
+     * @p message (shared, never changed again), or (null message) a signal
+     * without arguments, emitted there.
      */
-    void enqueue(IQEndpointClient *endpoint, int methodIndex, const Message *message);
+    void enqueue(IQEndpointClient *endpoint, int methodIndex, std::shared_ptr<const Message> message);
     /** Posts the drain now if calls are waiting for one. */
     void flush();
     /** Drops every call still queued for @p endpoint (it is being destroyed). */
@@ -52,8 +54,7 @@ private:
     struct Call {
         IQEndpointClient *endpoint;
         int methodIndex;
-        bool withMessage;
-        Message message;
+        std::shared_ptr<const Message> message;
     };
 
     std::mutex m_mutex;

@@ -265,11 +265,7 @@ void IQEndpointClient::handleResponse(const Message &message)
     const AttrValue *seqAttr = message.attr("seq");
     if (!seqAttr)
         return;
-    const std::string seq = seqAttr->toString();
-    const QString key = QString::fromStdString(seq);
-    storeInCache(message, key);
-    invokeResponseCallback(seq, message);
-    requiredMessageArrived(key);
+    dispatch(message, seqAttr->toString(), true);
 }
 
 void IQEndpointClient::handleUnsolicited(const Message &message)
@@ -279,18 +275,37 @@ void IQEndpointClient::handleUnsolicited(const Message &message)
         if (c == '.' || c == ':')
             c = '_';
     }
-    const QString key = QString::fromStdString(id);
-    storeInCache(message, key);
-    invokeNoticeCallback(id, message);
-    requiredMessageArrived(key);
+    dispatch(message, id, false);
+}
+
+void IQEndpointClient::dispatch(const Message &message, const std::string &key, bool response)
+{
+    const QString qkey = QString::fromStdString(key);
+    // One copy serves the cache and the slot on the other thread.
+    const auto shared = std::make_shared<const Message>(message);
+    m_storing = &shared;
+    storeInCache(*shared, qkey);
+    m_storing = nullptr;
+    thread_local std::string method;
+    method.assign(response ? "cb_resp_" : "cb_unso_").append(key);
+    if (!invokeCallback(method, shared)) {
+        if (response)
+            qWarning("missing response: %s", xmlText(message).constData());
+        else
+            qWarning("missing callback %s", method.c_str());
+    }
+    requiredMessageArrived(qkey);
 }
 
 void IQEndpointClient::storeInCache(const Message &message, const QString &key)
 {
     if (message.name().empty() && message.attributes().empty() && message.child_count() == 0)
         qWarning("IQ Warning: storing empty message into cache with msgname=%s", message.name().c_str());
+    // The copy dispatch() made is stored as it is; anything else is copied.
+    std::shared_ptr<const Message> entry =
+        m_storing && m_storing->get() == &message ? *m_storing : std::make_shared<const Message>(message);
     std::lock_guard<std::mutex> guard(m_cacheMutex);
-    m_cache.insert(key, message);
+    m_cache.insert(key, std::move(entry));
 }
 
 void IQEndpointClient::storeUnderOwnName(const Message &message)
@@ -303,7 +318,7 @@ bool IQEndpointClient::getFromCache(const QString &key, Message &out)
     auto it = m_cache.constFind(key);
     if (it == m_cache.constEnd())
         return false;
-    out = *it;
+    out = **it;
     return true;
 }
 
@@ -315,20 +330,28 @@ void IQEndpointClient::clearCache()
 
 bool IQEndpointClient::invokeCallback(const std::string &method, const Message &message)
 {
-    const QMetaObject *mo = metaObject();
-    const int index = slotCache().find(mo, method);
+    const int index = slotCache().find(metaObject(), method);
     if (index < 0)
         return false;
-    post(index, &message);
+    post(index, &message, nullptr);
+    return true;
+}
+
+bool IQEndpointClient::invokeCallback(const std::string &method, const std::shared_ptr<const Message> &message)
+{
+    const int index = slotCache().find(metaObject(), method);
+    if (index < 0)
+        return false;
+    post(index, message.get(), message);
     return true;
 }
 
 void IQEndpointClient::raise(int signalIndex)
 {
-    post(signalIndex, nullptr);
+    post(signalIndex, nullptr, nullptr);
 }
 
-void IQEndpointClient::post(int methodIndex, const Message *message)
+void IQEndpointClient::post(int methodIndex, const Message *message, std::shared_ptr<const Message> shared)
 {
     // What an automatic connection does: a direct call on the object's own
     // thread, otherwise queued (the message copied) to run there.
@@ -345,7 +368,9 @@ void IQEndpointClient::post(int methodIndex, const Message *message)
         delivery = IQDelivery::forThread(thread());
         m_delivery.store(delivery);
     }
-    delivery->enqueue(this, methodIndex, message);
+    if (message && !shared)
+        shared = std::make_shared<const Message>(*message);
+    delivery->enqueue(this, methodIndex, std::move(shared));
 }
 
 void IQEndpointClient::invokeResponseCallback(const std::string &key, const Message &message)

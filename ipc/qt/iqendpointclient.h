@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 /**
@@ -117,6 +118,8 @@ protected:
      * Lookups are cached per class.
      */
     bool invokeCallback(const std::string &method, const Message &message);
+    /** The same with a message already shared (no copy is made for the other thread). */
+    bool invokeCallback(const std::string &method, const std::shared_ptr<const Message> &message);
     /** Calls "cb_resp_<key>", or warns "missing response: <xml>". */
     void invokeResponseCallback(const std::string &key, const Message &message);
     /** Calls "cb_unso_<key>", or warns "missing callback cb_unso_<key>". */
@@ -124,13 +127,16 @@ protected:
 
     /** Guards the cache, the required list and the credentials. */
     mutable std::mutex m_cacheMutex;
-    QHash<QString, Message> m_cache;
+    /** Last message per key; entries are shared with callbacks in flight, never changed. */
+    QHash<QString, std::shared_ptr<const Message>> m_cache;
 
 private:
     /** Emits the argument-less signal @p signalIndex on this object's thread. */
     void raise(int signalIndex);
     /** Calls @p methodIndex (with @p message, or none) as an automatic connection would. */
-    void post(int methodIndex, const Message *message);
+    void post(int methodIndex, const Message *message, std::shared_ptr<const Message> shared);
+    /** Caches and dispatches one message under @p key (one copy shared by both). */
+    void dispatch(const Message &message, const std::string &key, bool response);
 
     std::atomic<int> m_state{DISCONNECTED};
     std::atomic<bool> m_autoReconnect{false};
@@ -139,4 +145,6 @@ private:
     std::string m_username;
     std::string m_password;
     std::atomic<class IQDelivery *> m_delivery{nullptr}; // of this object's thread, once used
+    // The shared copy being stored by the default storeInCache (loop thread).
+    const std::shared_ptr<const Message> *m_storing = nullptr;
 };
