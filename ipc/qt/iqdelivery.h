@@ -1,6 +1,6 @@
 #pragma once
 
-#include "iqmessage.h"
+#include "message.h"
 
 #include <QObject>
 

@@ -16,10 +16,9 @@
 void iqRegisterMetaTypes()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        qRegisterMetaType<Message>("Message");
-        qRegisterMetaType<IQEndpointClient::DEVICE_STATE>("IQEndpointClient::DEVICE_STATE");
-    });
+    // Message itself needs no registration here: callbacks reach their slot
+    // by a direct call on the receiving thread (see IQDelivery).
+    std::call_once(once, [] { qRegisterMetaType<IQEndpointClient::DEVICE_STATE>("IQEndpointClient::DEVICE_STATE"); });
 }
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ipcendpoint.h"
-#include "iqmessage.h"
+#include "message.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -25,6 +25,9 @@
  * do not lock again. state(), cachedMessage() and the setters are safe from
  * any thread.
  */
+/** Registers "IQEndpointClient::DEVICE_STATE" for queued signals (idempotent, thread-safe). */
+void iqRegisterMetaTypes();
+
 class IQEndpointClient : public QObject, public IPCEndpointClient
 {
     Q_OBJECT
