@@ -66,8 +66,13 @@ IPCManager::~IPCManager()
 void IPCManager::socket_events(IPCSocket *s, unsigned ready)
 {
     // Write first (it also completes a connect), then read, then the close.
-    if (ready & (Poller::Writable | Poller::Error | Poller::Hangup))
+    if (ready & Poller::Writable) {
         s->on_writable(false);
+    } else if (ready & (Poller::Error | Poller::Hangup)) {
+        // A refused connect may come without "writable": read its error.
+        if (int error = pendingError(s->handle()))
+            s->fail(errorText(error));
+    }
     if (!s->m_retired && !s->failed() && (ready & (Poller::Readable | Poller::Hangup)))
         s->on_readable((ready & Poller::Hangup) != 0);
     if (!s->m_retired && !s->failed() && s->has_socket() && (ready & (Poller::Hangup | Poller::Error))) {
