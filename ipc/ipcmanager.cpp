@@ -141,6 +141,7 @@ void IPCManager::event_loop()
 
 void IPCManager::run_turn(int maxWaitMs)
 {
+    m_turns.fetch_add(1, std::memory_order_relaxed);
     on_iteration();
 
     const uint64_t now = now_us();

@@ -134,6 +134,8 @@ public:
     /** True when the reconnect of a connection closed or attempted at @p lastAttemptUs is due. */
     static bool reconnect_due(uint64_t lastAttemptUs, unsigned intervalSeconds, uint64_t nowUs);
 
+    /** Turns run so far (statistics). */
+    uint64_t turn_count() const { return m_turns.load(std::memory_order_relaxed); }
     /** Sockets currently registered with the poller. */
     size_t registered_sockets() const { return m_registeredCount; }
     const char *backend_name() const;
@@ -176,4 +178,5 @@ private:
     std::vector<IPCConn *> m_graveyard; // retired, deleted after the dispatch
     std::vector<PendingReconnect> m_pending; // scratch of next_wait_ms
     size_t m_registeredCount = 0;
+    std::atomic<uint64_t> m_turns{0};
 };

@@ -256,6 +256,7 @@ int runFanIn(int connections, int seconds)
         return n;
     };
     const long n0 = delivered();
+    const uint64_t turns0 = s.app.manager()->manager().turn_count();
     const uint64_t sent0 = s.server.noticesSent();
     const double loop0 = threadCpuSeconds(g_loopClock.load());
     const double proc0 = processCpuSeconds();
@@ -267,10 +268,11 @@ int runFanIn(int connections, int seconds)
     const double proc = processCpuSeconds() - proc0;
     const long n = delivered() - n0;
     const uint64_t sent = s.server.noticesSent() - sent0;
+    const uint64_t turns = s.app.manager()->manager().turn_count() - turns0;
     s.server.setPeriodic(0);
-    std::printf("fanin %d x 70 ms: %.0f notices/s delivered (%.0f sent/s); loop thread %.1f%% of a core, "
+    std::printf("fanin %d x 70 ms: %.0f notices/s delivered (%.0f sent/s) in %.0f loop turns/s; loop thread %.1f%% of a core, "
                 "whole process %.1f%% (server and application thread included)\n",
-                connections, n / wall, double(sent) / wall, 100.0 * loop / wall, 100.0 * proc / wall);
+                connections, n / wall, double(sent) / wall, double(turns) / wall, 100.0 * loop / wall, 100.0 * proc / wall);
     return 0;
 }
 

@@ -279,19 +279,30 @@ void IQEndpointClient::handleUnsolicited(const Message &message)
 
 void IQEndpointClient::dispatch(const Message &message, const std::string &key, bool response)
 {
-    const QString qkey = QString::fromStdString(key);
+    QString qkey;
+    int index;
+    {
+        std::lock_guard<std::mutex> guard(m_memoMutex);
+        if (m_memo.key != key || m_memo.response != response || m_memo.qkey.isNull()) {
+            m_memo.key = key;
+            m_memo.response = response;
+            m_memo.qkey = QString::fromStdString(key);
+            m_memo.index = slotCache().find(metaObject(), (response ? "cb_resp_" : "cb_unso_") + key);
+        }
+        qkey = m_memo.qkey;
+        index = m_memo.index;
+    }
     // One copy serves the cache and the slot on the other thread.
     const auto shared = std::make_shared<const Message>(message);
     m_storing = &shared;
     storeInCache(*shared, qkey);
     m_storing = nullptr;
-    thread_local std::string method;
-    method.assign(response ? "cb_resp_" : "cb_unso_").append(key);
-    if (!invokeCallback(method, shared)) {
-        if (response)
-            qWarning("missing response: %s", xmlText(message).constData());
-        else
-            qWarning("missing callback %s", method.c_str());
+    if (index >= 0) {
+        post(index, shared.get(), shared);
+    } else if (response) {
+        qWarning("missing response: %s", xmlText(message).constData());
+    } else {
+        qWarning("missing callback cb_unso_%s", key.c_str());
     }
     requiredMessageArrived(qkey);
 }

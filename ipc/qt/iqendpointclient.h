@@ -150,4 +150,14 @@ private:
     std::atomic<class IQDelivery *> m_delivery{nullptr}; // of this object's thread, once used
     // The shared copy being stored by the default storeInCache (loop thread).
     const std::shared_ptr<const Message> *m_storing = nullptr;
+    // The last key dispatched, with its Qt form and slot: a device sends the
+    // same notice (levels) over and over.
+    struct Memo {
+        std::string key;
+        bool response = false;
+        QString qkey;
+        int index = -1;
+    };
+    std::mutex m_memoMutex;
+    Memo m_memo;
 };
