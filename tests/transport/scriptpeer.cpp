@@ -37,14 +37,18 @@ void ScriptPeer::setReading(bool on)
     m_reading = on;
 }
 
-bool ScriptPeer::start()
+bool ScriptPeer::start(bool ipv6)
 {
     std::string error;
     m_poller = Poller::create(error);
     if (!m_poller)
         return false;
+    m_ipv6 = ipv6;
     SocketAddress address;
-    parseNumericHost("127.0.0.1", FamilyIPv4, address);
+    if (ipv6)
+        parseNumericHost("::1", FamilyIPv6, address);
+    else
+        parseNumericHost("127.0.0.1", FamilyIPv4, address);
     int err = 0;
     m_listener = listenTcp(address, 128, err);
     if (m_listener == InvalidSocket)

@@ -34,10 +34,14 @@ public:
     /** With reading off, accepted connections are never read (the TCP handshake only). */
     void setReading(bool on);
 
-    bool start();
+    /** Listens on 127.0.0.1, or on ::1 with @p ipv6. */
+    bool start(bool ipv6 = false);
     void stop();
     uint16_t port() const { return m_port; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::string address() const
+    {
+        return (m_ipv6 ? "[::1]:" : "127.0.0.1:") + std::to_string(m_port);
+    }
 
     void send(int conn, const Message &message);
     void sendRaw(int conn, std::string bytes);
@@ -78,6 +82,7 @@ private:
     std::unique_ptr<IpcPlatform::Poller> m_poller;
     IpcPlatform::SocketHandle m_listener = IpcPlatform::InvalidSocket;
     uint16_t m_port = 0;
+    bool m_ipv6 = false;
     std::thread m_thread;
     std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_running{false};

@@ -342,6 +342,21 @@ private slots:
         QTRY_COMPARE(client->state(), IQEndpointClient::AUTHENTICATED);
     }
 
+    void ipv6Loopback()
+    {
+        LogCapture log;
+        Rig rig(CodecScript{true, true});
+        ScriptPeer peer6;
+        peer6.setHandler(codecHandler(CodecScript{true, true}));
+        if (!peer6.start(true))
+            QSKIP("no IPv6 loopback here");
+        ClientPtr client(rig.client("dev"));
+        rig.connect(client.get(), QString::fromStdString(peer6.address()));
+        QTRY_COMPARE(client->state(), IQEndpointClient::AUTHENTICATED);
+        peer6.closeConn(1);
+        QTRY_VERIFY(log.hasLine(LOG_DEBUG, "socket [::1]:" + std::to_string(peer6.port()) + " failed: remote disconnect"));
+    }
+
     void removedEndpointIsNeverTouchedAgain()
     {
         Rig rig(CodecScript{true, true});
