@@ -1,7 +1,15 @@
 #include "networkmanager.h"
 
+#include "iqcommonapp.h"
+
+#include <QMainWindow>
+
 void startNetworkManager(QMainWindow *window)
 {
-    // No network manager yet: the program runs without connections.
-    (void)window;
+    IQCommonApp *app = IQCommonApp::instance();
+    if (window) {
+        QObject::connect(window, &QObject::destroyed, app,
+                         qOverload<QObject *>(&IQCommonApp::stop_manager));
+    }
+    app->start_manager();
 }

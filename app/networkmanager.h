@@ -3,7 +3,8 @@
 class QMainWindow;
 
 /**
- * Starts the network manager's thread. The manager stops when @p window is
- * destroyed, so the thread is finished before the program exits.
+ * Starts the process-wide network manager (its thread and event loop) and
+ * ties its end to @p window: when the window is destroyed the manager stops
+ * and its thread is joined, before the program exits.
  */
 void startNetworkManager(QMainWindow *window);
