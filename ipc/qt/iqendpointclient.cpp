@@ -29,21 +29,23 @@ struct SlotCache {
     std::shared_mutex lock;
     std::unordered_map<const QMetaObject *, std::unordered_map<std::string, int>> indexes;
 
-    int find(const QMetaObject *mo, const std::string &method)
+    int find(const QMetaObject *mo, const std::string &method) { return findSignature(mo, method + "(Message)"); }
+
+    /** @p signature is the normalised form, "cb_resp_peerList()" or "cb_unso_levels(Message)". */
+    int findSignature(const QMetaObject *mo, const std::string &signature)
     {
         {
             std::shared_lock<std::shared_mutex> read(lock);
             auto cls = indexes.find(mo);
             if (cls != indexes.end()) {
-                auto it = cls->second.find(method);
+                auto it = cls->second.find(signature);
                 if (it != cls->second.end())
                     return it->second;
             }
         }
-        // "const Message&" normalises to "Message".
-        const int index = mo->indexOfMethod((method + "(Message)").c_str());
+        const int index = mo->indexOfMethod(signature.c_str());
         std::unique_lock<std::shared_mutex> write(lock);
-        indexes[mo].emplace(method, index);
+        indexes[mo].emplace(signature, index);
         return index;
     }
 };
@@ -109,6 +111,20 @@ void IQEndpointClient::setState(DEVICE_STATE s)
     const int old = m_state.exchange(s, std::memory_order_acq_rel);
     if (old == s)
         return;
+    entered(s);
+}
+
+bool IQEndpointClient::advanceState(DEVICE_STATE from, DEVICE_STATE to)
+{
+    int expected = from;
+    if (from == to || !m_state.compare_exchange_strong(expected, to, std::memory_order_acq_rel))
+        return false;
+    entered(to);
+    return true;
+}
+
+void IQEndpointClient::entered(DEVICE_STATE s)
+{
     switch (s) {
     case TIMED_OUT:
         raise(sig().timedOut);
@@ -397,4 +413,24 @@ void IQEndpointClient::invokeNoticeCallback(const std::string &key, const Messag
     method.assign("cb_unso_").append(key);
     if (!invokeCallback(method, message))
         qWarning("missing callback %s", method.c_str());
+}
+
+int IQEndpointClient::callbackIndex(const std::string &method, bool withMessage) const
+{
+    // "const Message&" normalises to "Message".
+    return slotCache().findSignature(metaObject(), method + (withMessage ? "(Message)" : "()"));
+}
+
+void IQEndpointClient::invokeCallbackIndex(int index, std::shared_ptr<const Message> message)
+{
+    if (index < 0)
+        return;
+    const Message *m = message.get();
+    post(index, m, std::move(message));
+}
+
+void IQEndpointClient::dropPendingCallbacks()
+{
+    if (IQDelivery *delivery = m_delivery.load())
+        delivery->forget(this);
 }

@@ -61,6 +61,11 @@ public:
      * onEnterAuthenticated() and initialise().
      */
     void setState(DEVICE_STATE s);
+    /**
+     * Enters @p to as setState() does, but only while the state is @p from
+     * (atomically); false when it was not.
+     */
+    bool advanceState(DEVICE_STATE from, DEVICE_STATE to);
     bool autoReconnect() const { return m_autoReconnect.load(std::memory_order_relaxed); }
 
     /** Copies the cached message under @p key into @p out (under the cache lock). */
@@ -127,6 +132,18 @@ protected:
     void invokeResponseCallback(const std::string &key, const Message &message);
     /** Calls "cb_unso_<key>", or warns "missing callback cb_unso_<key>". */
     void invokeNoticeCallback(const std::string &key, const Message &message);
+    /**
+     * Index of the slot @p method taking "const Message&" (@p withMessage) or
+     * nothing, -1 when there is none. Lookups are cached per class.
+     */
+    int callbackIndex(const std::string &method, bool withMessage) const;
+    /**
+     * Calls the slot @p index found by callbackIndex() as an automatic
+     * connection would: with @p message, or without arguments when it is null.
+     */
+    void invokeCallbackIndex(int index, std::shared_ptr<const Message> message);
+    /** Drops the callbacks and state signals still on their way to this object's thread. */
+    void dropPendingCallbacks();
 
     /** Guards the cache, the required list and the credentials. */
     mutable std::mutex m_cacheMutex;
@@ -134,6 +151,8 @@ protected:
     QHash<QString, std::shared_ptr<const Message>> m_cache;
 
 private:
+    /** What entering @p s does, once the state has changed to it. */
+    void entered(DEVICE_STATE s);
     /** Emits the argument-less signal @p signalIndex on this object's thread. */
     void raise(int signalIndex);
     /** Calls @p methodIndex (with @p message, or none) as an automatic connection would. */
