@@ -282,6 +282,9 @@ void IPCObject::handleUnsolicited(const Message &message)
         dispatch(std::make_shared<const Message>(message), message.name(), Route::Notice);
         return;
     }
+    // The answer to the handshake's ping carries nothing for the session.
+    if (message.name() == "pong")
+        return;
     const AttrValue *idAttr = message.attr("id");
     std::string id = !idAttr ? std::string() : idAttr->kind() == AttrValue::String ? idAttr->stringValue() : idAttr->toString();
     if (id == "unso") {
@@ -305,21 +308,32 @@ void IPCObject::dispatch(std::shared_ptr<const Message> message, const std::stri
 {
     QString qkey;
     int index;
+    bool withMessage;
     {
         std::lock_guard<std::mutex> guard(m_memoMutex);
         if (m_memo.key != key || m_memo.route != route || m_memo.qkey.isNull()) {
             m_memo.key = key;
             m_memo.route = route;
             m_memo.qkey = QString::fromStdString(key);
-            m_memo.index = callbackIndex((route == Route::Notice ? "cb_unso_" : "cb_resp_") + key, route == Route::Notice);
+            if (route == Route::Notice) {
+                m_memo.index = callbackIndex("cb_unso_" + key, true);
+                m_memo.withMessage = true;
+            } else {
+                // An answer's slot reads the cache, unless it takes the
+                // answer itself (one that must not see a newer answer).
+                m_memo.index = callbackIndex("cb_resp_" + key, true);
+                m_memo.withMessage = m_memo.index >= 0;
+                if (m_memo.index < 0)
+                    m_memo.index = callbackIndex("cb_resp_" + key, false);
+            }
         }
         qkey = m_memo.qkey;
         index = m_memo.index;
+        withMessage = m_memo.withMessage;
     }
     put(qkey, message);
     if (index >= 0) {
-        // Answers and pushed records are read back from the cache by their slot.
-        invokeCallbackIndex(index, route == Route::Notice ? std::move(message) : nullptr);
+        invokeCallbackIndex(index, withMessage ? std::move(message) : nullptr);
     } else if (route == Route::Push) {
         qWarning("missing function cb_resp_%s", key.c_str());
     } else if (route == Route::Notice) {
@@ -670,6 +684,13 @@ void IPCObject::cb_resp_addProfile()
 {
     const std::shared_ptr<const Message> answer = cachedShared(QStringLiteral("addProfile"));
     emit recvAddProfile(answer ? answer->get_int("id", 0) : 0);
+}
+
+void IPCObject::cb_resp_addProfile(const Message &answer)
+{
+    // Each answer names the profile added for one request; two answers may
+    // both be cached before the first is handled.
+    emit recvAddProfile(answer.get_int("id", 0));
 }
 
 void IPCObject::cb_resp_sarvelConfig()

@@ -226,6 +226,8 @@ public slots:
     void cb_resp_levels();
     void cb_resp_addPeer();
     void cb_resp_addProfile();
+    /** Preferred by the dispatch: the answer itself, not the latest cached one. */
+    void cb_resp_addProfile(const Message &answer);
     void cb_resp_tunnelStatus();
     void cb_resp_weftlineSettings();
     void cb_resp_setWeftlineOptions();
@@ -319,6 +321,7 @@ private:
         Route route = Route::Answer;
         QString qkey;
         int index = -1;
+        bool withMessage = false;
     };
     std::mutex m_memoMutex;
     Memo m_memo;
