@@ -242,7 +242,14 @@ void Server::secondTick()
 void Server::run(const std::atomic<bool> &stop)
 {
     m_now = monotonicMicros();
-    m_timers.addPeriodic(m_now + 1000000, 1000000, [this] { secondTick(); });
+    // Real codecs keep their own clocks: each one's statistics second is
+    // phased by its index, so a fleet's records do not all leave in one burst.
+    const uint64_t n = static_cast<uint64_t>(std::max(1, codecCount()));
+    for (int i = 0; i < codecCount(); ++i) {
+        Codec *codec = m_codecs[static_cast<size_t>(i)].get();
+        m_timers.addPeriodic(m_now + 1000000 + static_cast<uint64_t>(i) * 1000000 / n, 1000000,
+                             [codec] { codec->secondTick(); });
+    }
     for (int i = 0; i < codecCount(); ++i) {
         if (m_options.activePeers > 0)
             m_codecs[static_cast<size_t>(i)]->connectAtStart(m_options.activePeers);
