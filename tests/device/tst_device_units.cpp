@@ -2,6 +2,9 @@
 // dispatch hooks, whose slots then run on this thread at once.
 
 #include "devicetest.h"
+#include "ipcmanager.h"
+#include "iqcommonapp.h"
+#include "sessiontable.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -53,6 +56,7 @@ private slots:
     void bareVersionIsTheRecord();
     void reconnectAfterDestroyDoesNothing();
     void alertsAndAddresses();
+    void sessionTable();
 };
 
 void DeviceUnits::construction()
@@ -741,6 +745,44 @@ void DeviceUnits::alertsAndAddresses()
     QVERIFY(s.emailAddresses().isEmpty());
     s.setEmailAddresses({"a@b.cd", "e@f.gh"});
     QCOMPARE(s.emailAddresses(), (QStringList{"a@b.cd", "e@f.gh"}));
+}
+
+void DeviceUnits::sessionTable()
+{
+    IQCommonApp common; // a manager of its own, never started
+    IPCManager &manager = common.manager()->manager();
+    SessionTable table(common.manager());
+    QSignalSpy added(&table, &SessionTable::sessionAdded);
+    QSignalSpy removed(&table, &SessionTable::sessionRemoved);
+
+    const QUuid uuid = QUuid::createUuid();
+    QPointer<IPCObject> a = table.create(uuid);
+    QVERIFY(a);
+    QCOMPARE(a->uuid(), uuid);
+    QCOMPARE(table.session(uuid), a.data());
+    QVERIFY(!table.create(uuid)); // one session per uuid
+    QCOMPARE(manager.find_endpoint(uuid.toString().toStdString()), static_cast<IPCEndpoint *>(a.data()));
+    QPointer<IPCObject> b = table.create();
+    QVERIFY(b && !b->uuid().isNull());
+    QCOMPARE(table.count(), 2);
+    QCOMPARE(added.count(), 2);
+
+    // The name is taken: a second session under it is refused.
+    QVERIFY(!IPCObject::create(uuid, common.manager()));
+
+    table.remove(uuid);
+    QVERIFY(!table.contains(uuid));
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(a->isClosing());
+    QVERIFY(!manager.find_endpoint(uuid.toString().toStdString()));
+    QTRY_VERIFY(a.isNull());
+
+    // A session that ends itself leaves the table.
+    b->destroySession();
+    QTRY_VERIFY(b.isNull());
+    QCOMPARE(table.count(), 0);
+    QCOMPARE(removed.count(), 2);
+    QCOMPARE(manager.endpoint_count(), size_t(0));
 }
 
 QTEST_GUILESS_MAIN(DeviceUnits)
