@@ -57,6 +57,7 @@ private slots:
     void reconnectAfterDestroyDoesNothing();
     void alertsAndAddresses();
     void sessionTable();
+    void sarvelConfigAsText();
 };
 
 void DeviceUnits::construction()
@@ -783,6 +784,22 @@ void DeviceUnits::sessionTable()
     QCOMPARE(table.count(), 0);
     QCOMPARE(removed.count(), 2);
     QCOMPARE(manager.endpoint_count(), size_t(0));
+}
+
+void DeviceUnits::sarvelConfigAsText()
+{
+    ProbeSession s;
+    QSignalSpy spy(&s, &IPCObject::recvSarvelConfig);
+    s.cb_resp_sarvelConfig();
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(1).toString(), QString());
+    s.handleUnsolicited(xml("<unso id=\"unso\"><sarvelConfig a=\"1\"><item b=\"2\"/></sarvelConfig></unso>"));
+    QCOMPARE(spy.count(), 2);
+    const QString text = spy.at(1).at(1).toString();
+    QVERIFY2(text.startsWith("<sarvelConfig"), qPrintable(text));
+    QVERIFY(text.contains("\n"));
+    QVERIFY(text.contains("<item b=\"2\"/>"));
+    QVERIFY(!text.contains("<?xml"));
 }
 
 QTEST_GUILESS_MAIN(DeviceUnits)
