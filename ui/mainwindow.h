@@ -1,29 +1,77 @@
 #pragma once
 
+#include "devicelog.h"
+#include "ipcobject.h"
+#include "iqendpointclient.h"
+
+#include <QList>
 #include <QMainWindow>
+#include <QMetaObject>
+#include <QPointer>
+#include <QString>
+#include <QUuid>
+
+class AddDevice;
+class QAbstractButton;
+class QAction;
+class QPushButton;
+class SessionTable;
 
 namespace Ui {
 class MainWindow;
 }
 
 /**
- * The program's one top-level window. For now it holds only the menu bar
- * with File > Exit and the empty details pane; the device views hang on it
- * later.
+ * The program's one top-level window: the managed codec's details pane, the
+ * menus and the routing of their actions. It shows one device at a time;
+ * "Load Codec Instance..." replaces it. The fleet structure underneath (the
+ * session table, the selected device) stays in place for the fleet views.
  */
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    /** The login password a newly added device starts with. */
+    static const char *const DefaultPassword;
+
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    /** The one window of the program (null before it exists and after it is gone). */
+    static MainWindow *instance();
 
     /**
      * Loads the configuration file into the window (device, geometry, alert
      * switches). Returns whether the file existed. Nothing is stored yet.
      */
     bool loadConfiguration();
+    /** Stores the managed device, geometry and alert switches. Nothing is stored yet. */
+    void saveConfiguration();
+
+    /** The device the details pane shows, or null. */
+    IPCObject *selectedDevice() const { return m_selected; }
+    /** Every managed device session, by uuid. */
+    SessionTable &sessions() const { return *m_sessions; }
+
+    /**
+     * What an accepted "Load Codec Instance..." dialog does: replaces the
+     * managed device by a new session for the dialog's address and port,
+     * selects it and connects it with the default password. Returns the new
+     * session (null if it could not be registered).
+     */
+    IPCObject *addDeviceFrom(const AddDevice &dialog);
+
+    /**
+     * Asks for the password of the device @p uuid and, when given, stores it
+     * and reconnects. @p parent is the calling widget.
+     */
+    void askForPassword(const QUuid &uuid, QWidget *parent);
+
+    /** Writes @p text to @p path as the log's text file; false when it cannot be opened. */
+    static bool writeLogFile(const QString &path, const QString &text);
+    /** The chosen log file name with ".txt" appended unless it already ends so (any case). */
+    static QString logFileName(const QString &chosen);
 
 public slots:
     /** Enables and disables the actions for the current selection. */
@@ -31,6 +79,53 @@ public slots:
     /** Closes the window, which ends the event loop. */
     void exit();
 
+    /** Runs the add-device dialog and, when accepted, manages the new device. */
+    void addDeviceTriggered();
+    /** The "Load Codec Instance..." button: the same as addDeviceTriggered(). */
+    void handleCCConnectTo(bool checked);
+    /** "Input Password...": the password prompt for the selected device. */
+    void showPasswordDialog();
+
+    /** Makes @p session (or none) the device of the details pane. */
+    void activeInstanceSelected(IPCObject *session);
+    void selectedWidgetChangedState(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
+    void ipcRecvSysOptions(QUuid uuid);
+    void ipcRecvPeerList(QUuid uuid);
+    void ipcRecvVersion(QUuid uuid);
+    void refreshSipStatus();
+    void refreshDirectoryServerStatus();
+    void refreshCurrentEncoder();
+    void clearStatusPane();
+
+    void logAppend(const LogLine &line);
+    void handleLogButtonPress(QAbstractButton *button);
+    /** "Reset": empties the selected device's log and the view. */
+    void resetLog();
+    /** "Save": writes the view's text to a file the user chooses. */
+    void saveLog();
+
+private slots:
+    /** A device's state changed: what its tile would do (the password prompt included). */
+    void deviceChangedState(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
+
 private:
+    void applySingleInstancePresentation();
+    void setUpStatisticsTable();
+    void showHeaderContextMenu(const QPoint &pos);
+    void refreshHeader();
+    void refreshFirmwareVersion();
+    void removeAllDevices();
+    void disconnectSelected();
+    void reloadLogView();
+
     Ui::MainWindow *m_ui;
+    SessionTable *m_sessions;
+    QPointer<IPCObject> m_selected;
+    QList<QMetaObject::Connection> m_selectedConnections;
+    QPushButton *m_loadCodecButton = nullptr;
+    QString m_stateText;
+    bool m_connectionAlerts = false;
+    bool m_alertEmails = false;
+    bool m_defaultSounds = false;
+    QList<QUuid> m_passwordPrompts; // devices whose password prompt is open or queued
 };

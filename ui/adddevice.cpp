@@ -1,0 +1,111 @@
+#include "adddevice.h"
+
+#include "ui_adddevice.h"
+
+#include <QFileDialog>
+#include <QIntValidator>
+#include <QPushButton>
+#include <QTabBar>
+
+AddDevice::AddDevice(QWidget *parent)
+    : QDialog(parent)
+    , m_ui(new Ui::AddDevice)
+{
+    m_ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+
+    // Only "General" is ever seen; the sound page stays for code that fills
+    // it, the e-mail page is not used by this dialog at all.
+    m_ui->tabWidget->tabBar()->hide();
+    const int emailIndex = m_ui->tabWidget->indexOf(m_ui->emailTab);
+    if (emailIndex >= 0) {
+        m_ui->tabWidget->removeTab(emailIndex);
+        delete m_ui->emailTab;
+        m_ui->emailTab = nullptr;
+        m_ui->emailList = nullptr;
+    }
+    m_ui->tabWidget->setCurrentWidget(m_ui->generalTab);
+
+    m_ui->portEdit->setValidator(new QIntValidator(MinimumPort, MaximumPort, m_ui->portEdit));
+
+    QPushButton *ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
+    QPushButton *cancel = m_ui->buttonBox->button(QDialogButtonBox::Cancel);
+    setTabOrder(m_ui->addressEdit, m_ui->portEdit);
+    setTabOrder(m_ui->portEdit, ok);
+    setTabOrder(ok, cancel);
+    m_ui->addressEdit->setFocus();
+
+    // A port the field would not accept (a partial "2", an empty field) is
+    // not connected to: OK waits for a real one.
+    connect(m_ui->portEdit, &QLineEdit::textChanged, this, &AddDevice::updateOkButton);
+    updateOkButton();
+
+    connect(m_ui->browseAudioStart, &QPushButton::clicked, this, [this] { browseInto(m_ui->lineAudioStart); });
+    connect(m_ui->browseAudioFinish, &QPushButton::clicked, this, [this] { browseInto(m_ui->lineAudioFinish); });
+    connect(m_ui->browseConnectsToQV, &QPushButton::clicked, this, [this] { browseInto(m_ui->lineConnectsToQV); });
+    connect(m_ui->browseDisconnectsFromQV, &QPushButton::clicked, this,
+            [this] { browseInto(m_ui->lineDisconnectsFromQV); });
+}
+
+AddDevice::~AddDevice()
+{
+    delete m_ui;
+}
+
+QString AddDevice::address() const
+{
+    return m_ui->addressEdit->text();
+}
+
+quint16 AddDevice::port() const
+{
+    bool ok = false;
+    const uint value = m_ui->portEdit->text().toUInt(&ok, 10);
+    return ok && value <= MaximumPort ? quint16(value) : quint16(0);
+}
+
+bool AddDevice::portAcceptable() const
+{
+    return m_ui->portEdit->hasAcceptableInput();
+}
+
+QLineEdit *AddDevice::soundEdit(QV_EVENT event) const
+{
+    switch (event) {
+    case QV_EVENT_AUDIO_CONNECTION_STARTED:
+        return m_ui->lineAudioStart;
+    case QV_EVENT_AUDIO_CONNECTION_ENDED:
+        return m_ui->lineAudioFinish;
+    case QV_EVENT_DEVICE_ONLINE:
+        return m_ui->lineConnectsToQV;
+    case QV_EVENT_DEVICE_OFFLINE:
+        return m_ui->lineDisconnectsFromQV;
+    }
+    return nullptr;
+}
+
+QString AddDevice::soundPath(QV_EVENT event) const
+{
+    const QLineEdit *edit = soundEdit(event);
+    return edit ? edit->text() : QString();
+}
+
+void AddDevice::setSoundPath(QV_EVENT event, const QString &path)
+{
+    if (QLineEdit *edit = soundEdit(event))
+        edit->setText(path);
+}
+
+void AddDevice::browseInto(QLineEdit *edit)
+{
+    // A cancelled chooser empties the field.
+    edit->setText(QFileDialog::getOpenFileName(this, QStringLiteral("Open WAV File"), QString(),
+                                               QStringLiteral("*.wav")));
+}
+
+void AddDevice::updateOkButton()
+{
+    if (QPushButton *ok = m_ui->buttonBox->button(QDialogButtonBox::Ok))
+        ok->setEnabled(portAcceptable());
+}
