@@ -26,14 +26,19 @@ AddDevice::AddDevice(QWidget *parent)
         m_ui->emailList = nullptr;
     }
     m_ui->tabWidget->setCurrentWidget(m_ui->generalTab);
+    // The unseen page does not make the dialog taller.
+    m_ui->soundsTab->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    resize(width(), minimumSizeHint().height());
 
     m_ui->portEdit->setValidator(new QIntValidator(MinimumPort, MaximumPort, m_ui->portEdit));
 
-    QPushButton *ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
-    QPushButton *cancel = m_ui->buttonBox->button(QDialogButtonBox::Cancel);
+    // Plain buttons rather than a button box, whose platform layout would
+    // reorder them: OK comes before Cancel everywhere.
     setTabOrder(m_ui->addressEdit, m_ui->portEdit);
-    setTabOrder(m_ui->portEdit, ok);
-    setTabOrder(ok, cancel);
+    setTabOrder(m_ui->portEdit, m_ui->okButton);
+    setTabOrder(m_ui->okButton, m_ui->cancelButton);
+    // The tab widget would take focus itself with its bar hidden.
+    m_ui->tabWidget->setFocusPolicy(Qt::NoFocus);
     m_ui->addressEdit->setFocus();
 
     // A port the field would not accept (a partial "2", an empty field) is
@@ -106,6 +111,5 @@ void AddDevice::browseInto(QLineEdit *edit)
 
 void AddDevice::updateOkButton()
 {
-    if (QPushButton *ok = m_ui->buttonBox->button(QDialogButtonBox::Ok))
-        ok->setEnabled(portAcceptable());
+    m_ui->okButton->setEnabled(portAcceptable());
 }
