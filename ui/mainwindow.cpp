@@ -285,7 +285,7 @@ void MainWindow::showPasswordDialog()
     askForPassword(m_selected->uuid(), this);
 }
 
-void MainWindow::askForPassword(const QUuid &uuid, QWidget *parent)
+void MainWindow::askForPassword(QUuid uuid, QWidget *parent)
 {
     IPCObject *session = m_sessions->session(uuid);
     if (!session || m_passwordPrompts.contains(uuid))

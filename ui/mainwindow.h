@@ -66,7 +66,7 @@ public:
      * Asks for the password of the device @p uuid and, when given, stores it
      * and reconnects. @p parent is the calling widget.
      */
-    void askForPassword(const QUuid &uuid, QWidget *parent);
+    void askForPassword(QUuid uuid, QWidget *parent);
 
     /** Writes @p text to @p path as the log's text file; false when it cannot be opened. */
     static bool writeLogFile(const QString &path, const QString &text);
