@@ -1,4 +1,241 @@
+// The main window against simulated codecs over 127.0.0.1: a codec loaded
+// through the dialog reaches READY and fills the header and status labels, a
+// refused password is asked for and corrected, the log follows calls, and a
+// loaded codec replaces the one before it on the wire too.
+
+#include "adddevice.h"
+#include "codecsim.h"
+#include "ipcobject.h"
+#include "iqcommonapp.h"
+#include "mainwindow.h"
+#include "sessiontable.h"
+#include "uitest.h"
+#include "unitpassword.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+#include <memory>
+
+using State = IQEndpointClient::DEVICE_STATE;
+using uitest::child;
+using uitest::whenModal;
+
+namespace {
+
+const int Long = 20000; // generous: the machine may be busy
+
+class Sim
+{
+public:
+    explicit Sim(const std::string &password = "tarlin")
+    {
+        codecsim::Options options;
+        options.port = 0;
+        options.password = password;
+        m_sim = std::make_unique<codecsim::Simulator>(options);
+        std::string error;
+        m_ok = m_sim->start(error);
+        if (!m_ok)
+            qWarning("simulator did not start: %s", error.c_str());
+    }
+    bool ok() const { return m_ok; }
+    quint16 port() const { return m_sim->ports().at(0); }
+    int clients() const { return m_sim->clientCount(); }
+
+private:
+    std::unique_ptr<codecsim::Simulator> m_sim;
+    bool m_ok = false;
+};
+
+QString header(MainWindow &window)
+{
+    return child<QLabel>(&window, "headerLabel")->text();
+}
+
+QString label(MainWindow &window, const char *name)
+{
+    return child<QLabel>(&window, name)->text();
+}
+
+QString logText(MainWindow &window)
+{
+    return child<QPlainTextEdit>(&window, "logView")->toPlainText();
+}
+
+/** Loads 127.0.0.1:@p port through the window's button and dialog, typing like an operator. */
+IPCObject *loadThroughDialog(MainWindow &window, quint16 port)
+{
+    auto ran = whenModal<AddDevice>([port](AddDevice *d) {
+        QTest::keyClicks(child<QLineEdit>(d, "addressEdit"), QStringLiteral("127.0.0.1"));
+        QLineEdit *portEdit = child<QLineEdit>(d, "portEdit");
+        portEdit->selectAll();
+        QTest::keyClicks(portEdit, QString::number(port));
+        child<QPushButton>(d, "okButton")->click();
+    });
+    child<QPushButton>(&window, "loadCodecButton")->click();
+    if (!*ran)
+        return nullptr;
+    return window.selectedDevice();
+}
+
+/** The header texts the window shows at each state change of @p s. */
+class HeaderLog : public QObject
+{
+public:
+    HeaderLog(MainWindow &window, IPCObject *s)
+    {
+        // Connected after the window's own slot, so the header is already updated.
+        connect(s, &IPCObject::changedState, this, [this, &window] { texts << header(window); });
+    }
+    bool any(const QString &suffix) const
+    {
+        for (const QString &t : texts) {
+            if (t.endsWith(suffix))
+                return true;
+        }
+        return false;
+    }
+    QStringList texts;
+};
+
+} // namespace
+
+class UiLive : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        registerDeviceMetaTypes();
+        IQCommonApp::instance()->start_manager();
+    }
+    void cleanupTestCase() { IQCommonApp::instance()->stop_manager(); }
+
+    void readyThroughTheDialog();
+    void wrongPasswordIsAskedFor();
+    void logFollowsCalls();
+    void loadingAnotherCodecClosesTheFirst();
+};
+
+void UiLive::readyThroughTheDialog()
+{
+    Sim sim;
+    QVERIFY(sim.ok());
+    MainWindow window;
+    window.show();
+    IPCObject *s = loadThroughDialog(window, sim.port());
+    QVERIFY(s);
+    HeaderLog headers(window, s);
+    QCOMPARE(s->port(), sim.port());
+    QCOMPARE(QString::fromStdString(s->password()), QStringLiteral("tarlin"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(s->state(), IQEndpointClient::READY, Long);
+    QTRY_VERIFY_WITH_TIMEOUT(header(window).endsWith(QStringLiteral(" - Ready")), Long);
+    QVERIFY2(headers.any(QStringLiteral(" - Connecting")), qPrintable(headers.texts.join(" | ")));
+    const QString unit = s->unitName();
+    QVERIFY(!unit.isEmpty());
+    QCOMPARE(header(window),
+             unit + QStringLiteral(" (127.0.0.1:") + QString::number(sim.port()) + QStringLiteral(") - Ready"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!label(window, "firmwareVersionLabel").isEmpty(), Long);
+    QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.\\d+$").match(label(window, "firmwareVersionLabel")).hasMatch());
+    QTRY_VERIFY_WITH_TIMEOUT(label(window, "sipLabel").startsWith(QStringLiteral("Connected (")) ||
+                                 label(window, "sipLabel") == QStringLiteral("Not Connected") ||
+                                 label(window, "sipLabel") == QStringLiteral("Disabled"),
+                             Long);
+    QCOMPARE(label(window, "currentEncoderLabel"), QStringLiteral("None")); // no call yet
+    QVERIFY(child<QWidget>(&window, "logButtonBox")->isEnabled());
+    QVERIFY(!child<QAction>(&window, "actionInputPassword")->isEnabled());
+}
+
+void UiLive::wrongPasswordIsAskedFor()
+{
+    Sim sim("secret");
+    QVERIFY(sim.ok());
+    MainWindow window;
+    window.show();
+
+    QString title, prompt, headerThen;
+    bool inputPasswordOffered = false;
+    auto answered = whenModal<UnitPassword>([&](UnitPassword *d) {
+        title = d->windowTitle();
+        prompt = child<QLabel>(d, "promptLabel")->text();
+        headerThen = header(window);
+        inputPasswordOffered = child<QAction>(&window, "actionInputPassword")->isEnabled();
+        QTest::keyClicks(child<QLineEdit>(d, "passwordEdit"), QStringLiteral("secret"));
+        child<QPushButton>(d, "okButton")->click();
+    });
+    IPCObject *s = loadThroughDialog(window, sim.port());
+    QVERIFY(s);
+    QTRY_VERIFY_WITH_TIMEOUT(*answered, Long);
+    QCOMPARE(title, QStringLiteral("Device Login Failed (127.0.0.1)"));
+    QCOMPARE(prompt, QStringLiteral("Enter connection password:"));
+    QVERIFY2(headerThen.endsWith(QStringLiteral(" - Wrong Password")), qPrintable(headerThen));
+    QVERIFY(inputPasswordOffered);
+
+    QTRY_COMPARE_WITH_TIMEOUT(s->state(), IQEndpointClient::READY, Long);
+    QCOMPARE(QString::fromStdString(s->password()), QStringLiteral("secret"));
+    QTRY_VERIFY_WITH_TIMEOUT(header(window).endsWith(QStringLiteral(" - Ready")), Long);
+}
+
+void UiLive::logFollowsCalls()
+{
+    Sim sim;
+    QVERIFY(sim.ok());
+    MainWindow window;
+    window.show();
+    IPCObject *s = loadThroughDialog(window, sim.port());
+    QVERIFY(s);
+    QTRY_COMPARE_WITH_TIMEOUT(s->state(), IQEndpointClient::READY, Long);
+    QTRY_VERIFY_WITH_TIMEOUT(!s->addressPeers().isEmpty() && !s->defaultProfileId().isEmpty(), Long);
+    QVERIFY(logText(window).isEmpty());
+
+    const PeerMetaPtr peer = s->addressPeers().first();
+    QVERIFY(s->connectPeer(peer->id, s->defaultProfileId()));
+    const QString started = QStringLiteral("Audio connection started. Active peers: ") + peer->name;
+    QTRY_VERIFY_WITH_TIMEOUT(logText(window).contains(started), Long);
+    QTRY_VERIFY_WITH_TIMEOUT(header(window).endsWith(QStringLiteral(" - 1 connected")), Long);
+    QTRY_VERIFY_WITH_TIMEOUT(label(window, "currentEncoderLabel") != QStringLiteral("None"), Long);
+
+    s->disconnectAll();
+    QTRY_VERIFY_WITH_TIMEOUT(logText(window).contains(QStringLiteral("Audio connection ended. Disconnected peers: ")
+                                                      + peer->name),
+                             Long);
+    QTRY_VERIFY_WITH_TIMEOUT(header(window).endsWith(QStringLiteral(" - Ready")), Long);
+    const QStringList lines = logText(window).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(0).endsWith(started)); // oldest first
+}
+
+void UiLive::loadingAnotherCodecClosesTheFirst()
+{
+    Sim first;
+    Sim second;
+    QVERIFY(first.ok() && second.ok());
+    MainWindow window;
+    window.show();
+    QPointer<IPCObject> a = loadThroughDialog(window, first.port());
+    QVERIFY(a);
+    QTRY_COMPARE_WITH_TIMEOUT(a->state(), IQEndpointClient::READY, Long);
+    QTRY_COMPARE_WITH_TIMEOUT(first.clients(), 1, Long);
+
+    IPCObject *b = loadThroughDialog(window, second.port());
+    QVERIFY(b);
+    QVERIFY(a.isNull());
+    QCOMPARE(window.sessions().count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(first.clients(), 0, Long);
+    QTRY_COMPARE_WITH_TIMEOUT(b->state(), IQEndpointClient::READY, Long);
+    QCOMPARE(second.clients(), 1);
+    QVERIFY(header(window).contains(QStringLiteral(":") + QString::number(second.port()) + QStringLiteral(")")));
+}
+
+QTEST_MAIN(UiLive)
 #include "tst_ui_live.moc"
