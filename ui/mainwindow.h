@@ -124,8 +124,6 @@ private:
     QList<QMetaObject::Connection> m_selectedConnections;
     QPushButton *m_loadCodecButton = nullptr;
     QString m_stateText;
-    bool m_connectionAlerts = false;
-    bool m_alertEmails = false;
-    bool m_defaultSounds = false;
+    bool m_connectionAlerts = false; // "Play Connection Alerts"
     QList<QUuid> m_passwordPrompts; // devices whose password prompt is open or queued
 };
