@@ -4,11 +4,13 @@
 #include "adddevice.h"
 #include "unitpassword.h"
 
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 class UiDialogs : public QObject
@@ -23,6 +25,7 @@ private slots:
     void portTyping();
     void addDeviceTabOrderAndFocus();
     void addDeviceSoundPaths();
+    void cancelledBrowseEmptiesTheField();
     void passwordPromptTexts();
     void passwordPromptForm();
 
@@ -168,6 +171,33 @@ void UiDialogs::addDeviceSoundPaths()
     QCOMPARE(edit(&dialog, "lineConnectsToQV")->text(), QStringLiteral("/c.wav"));
     QCOMPARE(edit(&dialog, "lineDisconnectsFromQV")->text(), QStringLiteral("/d.wav"));
     QCOMPARE(dialog.soundPath(QV_EVENT_DEVICE_OFFLINE), QStringLiteral("/d.wav"));
+}
+
+void UiDialogs::cancelledBrowseEmptiesTheField()
+{
+    AddDevice dialog;
+    dialog.setSoundPath(QV_EVENT_AUDIO_CONNECTION_ENDED, "/old.wav");
+    QString title;
+    QStringList filters;
+    bool seen = false;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto *chooser = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!chooser || !chooser->isVisible())
+            return;
+        seen = true;
+        title = chooser->windowTitle();
+        filters = chooser->nameFilters();
+        QMetaObject::invokeMethod(chooser, "reject", Qt::QueuedConnection);
+    });
+    closer.start();
+    dialog.findChild<QPushButton *>("browseAudioFinish")->click();
+    closer.stop();
+    QVERIFY(seen);
+    QCOMPARE(title, QStringLiteral("Open WAV File"));
+    QCOMPARE(filters, QStringList{"*.wav"});
+    QVERIFY(dialog.soundPath(QV_EVENT_AUDIO_CONNECTION_ENDED).isEmpty());
 }
 
 void UiDialogs::passwordPromptTexts()
