@@ -15,7 +15,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsDropShadowEffect>
-#include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
