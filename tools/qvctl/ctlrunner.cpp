@@ -185,8 +185,12 @@ void CommandRunner::onDeadline()
         finish(ExitNotReady,
                QStringLiteral("%1 not ready within %2 s (state %3)").arg(codecText(), seconds, currentStateName()));
     } else if (m_phase == Phase::WaitingResult) {
-        finish(ExitError, QStringLiteral("%1 sent no peer list with the result of %2 within %3 s")
-                              .arg(codecText(), commandName(m_options.command), seconds));
+        // Old firmware only logs a command it refuses: silence is all it says.
+        const QString hint = m_session && !m_session->isVersioned()
+            ? QStringLiteral(" (old firmware does not report refused commands)")
+            : QString();
+        finish(ExitError, QStringLiteral("%1 sent no peer list with the result of %2 within %3 s%4")
+                              .arg(codecText(), commandName(m_options.command), seconds, hint));
     }
 }
 
