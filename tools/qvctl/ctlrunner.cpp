@@ -84,7 +84,9 @@ QString CommandRunner::now()
 void CommandRunner::start()
 {
     m_transport = new TransportWatch(this);
-    connect(m_transport, &TransportWatch::socketFailed, this, &CommandRunner::onSocketFailed);
+    // Queued even from this thread: the log calls its sink under its own lock,
+    // and ending the run logs too.
+    connect(m_transport, &TransportWatch::socketFailed, this, &CommandRunner::onSocketFailed, Qt::QueuedConnection);
 
     auto *session = new CtlSession(QUuid::createUuid(), m_manager);
     if (!session->registerEndpoint()) {
@@ -97,8 +99,8 @@ void CommandRunner::start()
         session->set_trace(true);
 
     connect(session, &IPCObject::changedState, this, &CommandRunner::onStateChanged);
-    connect(session, &CtlSession::codecRefused, this, &CommandRunner::onCodecRefused);
-    connect(session, &CtlSession::garbageReceived, this, &CommandRunner::onGarbage);
+    connect(session, &CtlSession::codecRefused, this, &CommandRunner::onCodecRefused, Qt::QueuedConnection);
+    connect(session, &CtlSession::garbageReceived, this, &CommandRunner::onGarbage, Qt::QueuedConnection);
     connect(session, &IPCObject::recvPeerList, this, &CommandRunner::onPeerList);
     connect(session, &IPCObject::deviceEvent, this, &CommandRunner::onDeviceEvent);
     connect(session, &IPCObject::recvAllLevels, this, &CommandRunner::onLevels);
