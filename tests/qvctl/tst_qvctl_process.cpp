@@ -315,17 +315,18 @@ private slots:
         // A codec that never sends one of the records the session needs.
         SimProcess incomplete;
         QVERIFY(incomplete.start({"--no-system-opts"}));
-        RunResult r = runQvctl(withCodec(incomplete, {"status"}, {"--timeout", "1.5"}));
+        RunResult r = runQvctl(withCodec(incomplete, {"status"}, {"--timeout", "4"}));
         QVERIFY2(r.status == NotReady && r.finished, qPrintable(r.describe()));
         QVERIFY2(r.err.contains("state AUTHENTICATED"), r.err.constData());
-        r = runQvctl(withCodec(incomplete, {"status"}, {"--timeout", "1.5", "--json"}));
+        r = runQvctl(withCodec(incomplete, {"status"}, {"--timeout", "4", "--json"}));
         QCOMPARE(r.status, NotReady);
         QCOMPARE(r.objects().value(0).value("state").toString(), QStringLiteral("AUTHENTICATED"));
 
         // A codec that accepts and then says nothing at all.
         SimProcess stalled;
         QVERIFY(stalled.start({"--stall-after", "0"}));
-        r = runQvctl(withCodec(stalled, {"status"}, {"--timeout", "2"}));
+        // (well inside the session's own receive time-out of seven seconds)
+        r = runQvctl(withCodec(stalled, {"status"}, {"--timeout", "3"}));
         QVERIFY2(r.status == NotReady && r.finished, qPrintable(r.describe()));
         QVERIFY2(r.err.contains("state CONNECTED"), r.err.constData());
     }
@@ -346,7 +347,8 @@ private slots:
         QVERIFY(sim.start({"--close-after", "0.5"}));
         const RunResult r = runQvctl(withCodec(sim, {"watch", "--seconds", "60"}));
         QVERIFY2(r.finished && r.status == Error, qPrintable(r.describe()));
-        QVERIFY2(r.err.contains("closed the connection"), r.err.constData());
+        // closed or reset, before or after the session was ready: lost either way
+        QVERIFY2(r.err.contains("connection to " + sim.address().toUtf8() + " lost"), r.err.constData());
     }
 
     void aCodecThatSendsGarbage()
@@ -427,7 +429,7 @@ private slots:
         QCOMPARE(runQvctl(withCodec(sim, {"connect", c.peer, c.profile})).status, Ok);
         QVERIFY2(waitForOutput(watch, seen, " audio started: "), seen.constData());
         QVERIFY(seen.contains("Audio connection started. Active peers:"));
-        QVERIFY(seen.contains(", active 1: " + c.peer.toUtf8() + ' '));
+        QVERIFY2(waitForOutput(watch, seen, ", active 1: " + c.peer.toUtf8() + ' '), seen.constData());
 
         QCOMPARE(runQvctl(withCodec(sim, {"disconnect", c.peer})).status, Ok);
         QVERIFY2(waitForOutput(watch, seen, " audio ended: "), seen.constData());
