@@ -60,16 +60,18 @@ class SimProcess
 public:
     ~SimProcess() { stop(); }
 
-    bool start(const QStringList &extra = {})
+    /** Starts the simulator with @p extra flags on @p host ("127.0.0.1", "[::1]"), port chosen by the system. */
+    bool start(const QStringList &extra = {}, const QString &host = QStringLiteral("127.0.0.1"))
     {
+        m_host = host;
         m_p.setProgram(QStringLiteral(CODECSIM_PATH));
-        m_p.setArguments(QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} + extra);
+        m_p.setArguments(QStringList{QStringLiteral("--listen"), host + QStringLiteral(":0")} + extra);
         // Its log is not read; it must never fill a pipe and stall the simulator.
         m_p.setStandardErrorFile(QProcess::nullDevice());
         m_p.start();
         if (!m_p.waitForStarted(10000))
             return false;
-        static const QRegularExpression listening(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)$"));
+        const QRegularExpression listening(QStringLiteral("^listening on %1:(\\d+)$").arg(QRegularExpression::escape(host)));
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 30000) {
@@ -101,10 +103,11 @@ public:
     }
 
     quint16 port() const { return m_port; }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString address() const { return QStringLiteral("%1:%2").arg(m_host).arg(m_port); }
 
 private:
     QProcess m_p;
+    QString m_host;
     quint16 m_port = 0;
 };
 

@@ -131,6 +131,17 @@ private slots:
         QVERIFY(text.lines().contains(QStringLiteral("protocol: 0 (unversioned)")));
     }
 
+    void statusOverIpv6()
+    {
+        SimProcess sim;
+        if (!sim.start({}, QStringLiteral("[::1]")))
+            QSKIP("no IPv6 loopback here");
+        const RunResult r = runQvctl(withCodec(sim, {"status"}, {"--json"}));
+        QVERIFY2(r.status == Ok && r.allJson(), qPrintable(r.describe()));
+        QCOMPARE(r.objects().value(0).value("codec").toString(), sim.address());
+        QCOMPARE(r.objects().value(0).value("state").toString(), QStringLiteral("READY"));
+    }
+
     void addressBookAndProfiles()
     {
         SimProcess sim;
