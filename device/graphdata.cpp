@@ -14,7 +14,7 @@ void GraphData::setCurrentKey(int key)
 }
 
 DelayGraphData::DelayGraphData(QObject *parent)
-    : GraphData(parent)
+    : SeriesGraphData(parent)
 {
 }
 
@@ -26,23 +26,8 @@ void DelayGraphData::addSample(int key, int bufferDelay, int packetJitter, int b
     emit dataChanged();
 }
 
-const DelayGraphData::Series *DelayGraphData::seriesFor(int key) const
-{
-    auto it = m_series.constFind(key);
-    return it == m_series.constEnd() ? nullptr : &*it;
-}
-
-void DelayGraphData::clear()
-{
-    // Views repaint empty rather than keep showing a call that has ended.
-    if (m_series.isEmpty())
-        return;
-    m_series.clear();
-    emit dataChanged();
-}
-
 LossGraphData::LossGraphData(QObject *parent)
-    : GraphData(parent)
+    : SeriesGraphData(parent)
 {
 }
 
@@ -55,16 +40,3 @@ void LossGraphData::addSample(int key, int frameLossRate, int remoteLoss, int co
     emit dataChanged();
 }
 
-const LossGraphData::Series *LossGraphData::seriesFor(int key) const
-{
-    auto it = m_series.constFind(key);
-    return it == m_series.constEnd() ? nullptr : &*it;
-}
-
-void LossGraphData::clear()
-{
-    if (m_series.isEmpty())
-        return;
-    m_series.clear();
-    emit dataChanged();
-}

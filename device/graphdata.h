@@ -46,48 +46,66 @@ private:
     int m_currentKey = 0;
 };
 
-/** Receive buffer delay and jitter per peer, with the delay the codec aims at. */
-class DelayGraphData : public GraphData
+/** Keeps one series record per key; the concrete stores say what a record holds. */
+template<typename SeriesT>
+class SeriesGraphData : public GraphData
 {
-    Q_OBJECT
 public:
-    struct Series {
-        QList<QPair<int, int>> samples; ///< (bufferDelay, packetJitter)
-        QList<int> desired;             ///< bufferDesiredDelay
-    };
+    using Series = SeriesT;
 
-    explicit DelayGraphData(QObject *parent = nullptr);
+    explicit SeriesGraphData(QObject *parent = nullptr)
+        : GraphData(parent)
+    {
+    }
 
-    void addSample(int key, int bufferDelay, int packetJitter, int bufferDesiredDelay);
     const QMap<int, Series> &series() const { return m_series; }
     /** The series of @p key, or null. */
-    const Series *seriesFor(int key) const;
+    const Series *seriesFor(int key) const
+    {
+        auto it = m_series.constFind(key);
+        return it == m_series.constEnd() ? nullptr : &*it;
+    }
     QList<int> keys() const override { return m_series.keys(); }
-    void clear() override;
+    void clear() override
+    {
+        // Views repaint empty rather than keep showing a call that has ended.
+        if (m_series.isEmpty())
+            return;
+        m_series.clear();
+        emit dataChanged();
+    }
 
-private:
+protected:
     QMap<int, Series> m_series;
 };
 
-/** Frame loss, remote loss and correction rates per peer. */
-class LossGraphData : public GraphData
+struct DelaySeries {
+    QList<QPair<int, int>> samples; ///< (bufferDelay, packetJitter)
+    QList<int> desired;             ///< bufferDesiredDelay
+};
+
+/** Receive buffer delay and jitter per peer, with the delay the codec aims at. */
+class DelayGraphData : public SeriesGraphData<DelaySeries>
 {
     Q_OBJECT
 public:
-    struct Series {
-        QList<int> frameLoss;  ///< frameLossRate
-        QList<int> remoteLoss; ///< remoteLoss
-        QList<int> correction; ///< corrUpRate + corrDownRate
-    };
+    explicit DelayGraphData(QObject *parent = nullptr);
 
+    void addSample(int key, int bufferDelay, int packetJitter, int bufferDesiredDelay);
+};
+
+struct LossSeries {
+    QList<int> frameLoss;  ///< frameLossRate
+    QList<int> remoteLoss; ///< remoteLoss
+    QList<int> correction; ///< corrUpRate + corrDownRate
+};
+
+/** Frame loss, remote loss and correction rates per peer. */
+class LossGraphData : public SeriesGraphData<LossSeries>
+{
+    Q_OBJECT
+public:
     explicit LossGraphData(QObject *parent = nullptr);
 
     void addSample(int key, int frameLossRate, int remoteLoss, int correction);
-    const QMap<int, Series> &series() const { return m_series; }
-    const Series *seriesFor(int key) const;
-    QList<int> keys() const override { return m_series.keys(); }
-    void clear() override;
-
-private:
-    QMap<int, Series> m_series;
 };

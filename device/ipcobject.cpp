@@ -265,8 +265,8 @@ void IPCObject::handleResponse(const Message &message)
     if (!isVersioned() || isClosing())
         return;
     if (const AttrValue *seq = message.attr("seq")) {
-        dispatch(std::make_shared<const Message>(message),
-                 seq->kind() == AttrValue::String ? seq->stringValue() : seq->toString(), Route::Answer);
+        std::string scratch;
+        dispatch(std::make_shared<const Message>(message), seq->text(scratch), Route::Answer);
     } else if (message.child_count() > 0) {
         dispatch(std::make_shared<const Message>(message), message.get_child(0).name(), Route::Answer);
     } else {
@@ -285,8 +285,7 @@ void IPCObject::handleUnsolicited(const Message &message)
     // The answer to the handshake's ping carries nothing for the session.
     if (message.name() == "pong")
         return;
-    const AttrValue *idAttr = message.attr("id");
-    std::string id = !idAttr ? std::string() : idAttr->kind() == AttrValue::String ? idAttr->stringValue() : idAttr->toString();
+    std::string id = message.get_string("id");
     if (id == "unso") {
         // A pushed copy of one of the codec's records, handled as its answer.
         if (message.child_count() == 0) {
@@ -297,11 +296,7 @@ void IPCObject::handleUnsolicited(const Message &message)
         dispatch(std::make_shared<const Message>(record), record.name(), Route::Push);
         return;
     }
-    for (char &c : id) {
-        if (c == '.' || c == ':')
-            c = '_';
-    }
-    dispatch(std::make_shared<const Message>(message), id, Route::Notice);
+    dispatch(std::make_shared<const Message>(message), noticeKey(std::move(id)), Route::Notice);
 }
 
 void IPCObject::dispatch(std::shared_ptr<const Message> message, const std::string &key, Route route)
@@ -417,7 +412,7 @@ bool findChildWithId(const std::shared_ptr<const Message> &list, std::string_vie
         if (child.name() != childName)
             continue;
         const AttrValue *a = child.attr("id");
-        if (a && (a->kind() == AttrValue::String ? a->stringValue() == wanted : a->toString() == wanted)) {
+        if (a && a->textEquals(wanted)) {
             out = child;
             return true;
         }

@@ -11,7 +11,7 @@ QByteArray bytes(const Message &m, std::string_view key)
     const AttrValue *a = m.attr(key);
     if (!a)
         return QByteArray();
-    return QByteArray::fromStdString(a->kind() == AttrValue::String ? a->stringValue() : a->toString());
+    return QByteArray::fromStdString(a->toString());
 }
 
 template<typename T>

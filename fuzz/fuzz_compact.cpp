@@ -5,11 +5,9 @@
 // Input: one byte giving the offset (modulo the size), then the buffer.
 
 #include "exception.h"
-#include "logger.h"
+#include "fuzzquiet.h"
 #include "message.h"
 #include "messagecodec.h"
-
-#include <QtGlobal>
 
 #include <cstdint>
 #include <cstdlib>
@@ -38,14 +36,7 @@ void roundTrip(const Message &m)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Lines are still formatted (and checked by the sanitizers), not printed.
-    static const bool quiet = [] {
-        Logger::instance().setSink([](int, int, const char *) {});
-        Logger::instance().setAllThresholds(LOG_DEBUG);
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-        return true;
-    }();
-    (void)quiet;
+    silenceLogsOnce();
     if (size < 1)
         return 0;
     const char *buf = reinterpret_cast<const char *>(data + 1);

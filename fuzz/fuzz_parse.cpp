@@ -10,14 +10,12 @@
 //   document it read before (the input is cut in two at its first 0x00).
 
 #include "exception.h"
-#include "logger.h"
+#include "fuzzquiet.h"
 #include "ipcprotocol.h"
 #include "message.h"
 #include "messagecodec.h"
 
 #include <QString>
-
-#include <QtGlobal>
 
 #include <algorithm>
 #include <cstdint>
@@ -75,14 +73,7 @@ void checkReaderReuse(const uint8_t *data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Lines are still formatted (and checked by the sanitizers), not printed.
-    static const bool quiet = [] {
-        Logger::instance().setSink([](int, int, const char *) {});
-        Logger::instance().setAllThresholds(LOG_DEBUG);
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-        return true;
-    }();
-    (void)quiet;
+    silenceLogsOnce();
     checkUtf8(data, size);
 
     checkReaderReuse(data, size);

@@ -9,12 +9,10 @@
 // of the matching 0x00-terminated stretch of the whole input, in order.
 
 #include "exception.h"
-#include "logger.h"
+#include "fuzzquiet.h"
 #include "ipcprotocol.h"
 #include "message.h"
 #include "sendbuffer.h"
-
-#include <QtGlobal>
 
 #include <cstdint>
 #include <cstdio>
@@ -80,14 +78,7 @@ Message parseStretch(const char *data, size_t size, bool &threw)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Lines are still formatted (and checked by the sanitizers), not printed.
-    static const bool quiet = [] {
-        Logger::instance().setSink([](int, int, const char *) {});
-        Logger::instance().setAllThresholds(LOG_DEBUG);
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-        return true;
-    }();
-    (void)quiet;
+    silenceLogsOnce();
     if (size < 1)
         return 0;
     Host host;

@@ -133,10 +133,8 @@ void IPCProtocolXMLSClient::handle_message(const Message &message)
 
     // Every message of a busy device passes here: read seq without copying it.
     const AttrValue *seqAttr = message.attr("seq");
-    std::string converted;
-    if (seqAttr && seqAttr->kind() != AttrValue::String)
-        converted = seqAttr->toString();
-    const std::string &seq = !seqAttr ? converted : seqAttr->kind() == AttrValue::String ? seqAttr->stringValue() : converted;
+    std::string scratch;
+    const std::string &seq = seqAttr ? seqAttr->text(scratch) : scratch;
     if (message.has_attribute("fail") && message.get_int("error_code") == 401) {
         answer_challenge(message);
     } else if (seq == "login") {

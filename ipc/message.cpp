@@ -540,7 +540,7 @@ Message &Message::get_child_by_attribute(std::string_view name, std::string_view
         for (int row : *rows) {
             Message *child = m_children[static_cast<size_t>(row)];
             const AttrValue *a = child->m_attrs.find(key);
-            if (a ? (a->kind() == AttrValue::String ? a->stringValue() == text : a->toString() == text) : text.empty())
+            if (a ? a->textEquals(text) : text.empty())
                 return *child;
         }
     }

@@ -37,6 +37,10 @@ public:
     std::string toString() const;
     /** Appends the text form to @p out (no temporary for the string kind). */
     void appendText(std::string &out) const;
+    /** The text form without a copy for the string kind: a scalar's text goes into @p scratch. */
+    const std::string &text(std::string &scratch) const { return m_kind == String ? m_string : (scratch = toString()); }
+    /** Whether the text form is @p text (no copy for the string kind). */
+    bool textEquals(std::string_view text) const { return m_kind == String ? m_string == text : toString() == text; }
 
     int32_t toInt() const;
     uint32_t toUInt() const;

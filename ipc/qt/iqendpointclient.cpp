@@ -283,14 +283,18 @@ void IQEndpointClient::handleResponse(const Message &message)
     dispatch(message, seqAttr->toString(), true);
 }
 
-void IQEndpointClient::handleUnsolicited(const Message &message)
+std::string IQEndpointClient::noticeKey(std::string id)
 {
-    std::string id = message.get_string("id");
     for (char &c : id) {
         if (c == '.' || c == ':')
             c = '_';
     }
-    dispatch(message, id, false);
+    return id;
+}
+
+void IQEndpointClient::handleUnsolicited(const Message &message)
+{
+    dispatch(message, noticeKey(message.get_string("id")), false);
 }
 
 void IQEndpointClient::dispatch(const Message &message, const std::string &key, bool response)

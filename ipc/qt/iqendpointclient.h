@@ -110,6 +110,8 @@ protected:
     virtual void handleResponse(const Message &message);
     /** Any other message: cache under its id (. and : as _), call cb_unso_<id>, tick the list. */
     virtual void handleUnsolicited(const Message &message);
+    /** A notice id as a slot and cache key: "." and ":" become "_". */
+    static std::string noticeKey(std::string id);
     /** Replaces the entry under @p key (an empty message is stored after a warning). */
     virtual void storeInCache(const Message &message, const QString &key);
     virtual void storeUnderOwnName(const Message &message);
