@@ -2,11 +2,11 @@
 
 #include "appfolder.h"
 #include "devicelog.h"
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "networkmanager.h"
 #include "qtmessage.h"
 #include "qvevent.h"
-#include "sharedicons.h"
+#include "common/sharedicons.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -72,7 +72,7 @@ void closeAfterShowWhenAsked(MainWindow &window)
 int runQuorvane(QApplication &app)
 {
     app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
-    // The manager's process-wide objects have static storage; networkmanager.cpp reaches them.
+    // The manager's process-wide objects have static storage; startNetworkManager() reaches them.
     registerMetaTypes();
     SharedIcons::load();
     ensureAppFolderOrReport();

@@ -15,7 +15,7 @@ if(QV_SANITIZE)
   target_link_options(qv_common INTERFACE -fsanitize=${_qv_san})
 endif()
 
-# ipc/ and device/ must build with Qt Core alone. Qt's own headers are reachable
+# ipc/, appcore/ and device/ must build with Qt Core alone. Qt's own headers are reachable
 # through the common Qt include folder, so linking Core only is not enough to
 # stop a stray #include <QtWidgets/...>: put poisoned copies of the Gui and
 # Widgets global headers first on the include path of those targets.

@@ -1,6 +1,6 @@
 // The compiled-in images and the registry of the seven shared icons.
 
-#include "sharedicons.h"
+#include "common/sharedicons.h"
 
 #include <QtTest>
 

@@ -3,11 +3,11 @@
 
 #include "appfolder.h"
 #include "devicelog.h"
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "myqapplication.h"
 #include "qtmessage.h"
 #include "qvevent.h"
-#include "sharedicons.h"
+#include "common/sharedicons.h"
 #include "startup.h"
 
 #include <QtTest>

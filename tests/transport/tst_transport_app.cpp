@@ -1,13 +1,11 @@
-// The manager's thread and pooled loop: start, stop, and the program's
-// start-up seam that stops them when the main window goes.
+// The manager's thread and pooled loop: start, stop, two side by side, and
+// where the queued connect of a client runs.
 
 #include "ipcmanager.h"
 #include "iqcommonapp.h"
 #include "iqmanager.h"
-#include "networkmanager.h"
 #include "transporttest.h"
 
-#include <QMainWindow>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
@@ -58,21 +56,7 @@ private slots:
         QTRY_COMPARE(app.manager()->manager().endpoint_count(), size_t(1));
         app.stop_manager();
     }
-
-    // The program's seam: destroying the window stops the loop and joins the
-    // manager thread before anything else happens.
-    void windowDestructionStopsTheManager()
-    {
-        IQCommonApp *app = IQCommonApp::instance();
-        auto *window = new QMainWindow;
-        startNetworkManager(window);
-        QVERIFY(app->managerThread()->isRunning());
-        QVERIFY(app->loopRunning());
-        delete window;
-        QVERIFY(app->managerThread()->isFinished());
-        QVERIFY(!app->loopRunning());
-    }
 };
 
-QTEST_MAIN(TestTransportApp)
+QTEST_GUILESS_MAIN(TestTransportApp)
 #include "tst_transport_app.moc"

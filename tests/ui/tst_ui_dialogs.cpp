@@ -1,8 +1,8 @@
 // The add-device dialog and the password prompt on their own: fields,
 // validation, focus and texts.
 
-#include "adddevice.h"
-#include "unitpassword.h"
+#include "fleet/adddevice.h"
+#include "fleet/unitpassword.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -3,14 +3,14 @@
 // refused password is asked for and corrected, the log follows calls, and a
 // loaded codec replaces the one before it on the wire too.
 
-#include "adddevice.h"
 #include "codecsim.h"
+#include "fleet/adddevice.h"
+#include "fleet/unitpassword.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "sessiontable.h"
 #include "uitest.h"
-#include "unitpassword.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <memory>
@@ -83,6 +84,25 @@ IPCObject *loadThroughDialog(MainWindow &window, quint16 port)
     if (!*ran)
         return nullptr;
     return window.selectedDevice();
+}
+
+/**
+ * With QV_SCREENSHOTS naming a folder, saves the window's six tabs there as
+ * tab0.png ... tab5.png, to look at or to compare with another build.
+ */
+void saveTabScreenshots(MainWindow &window)
+{
+    const QString folder = qEnvironmentVariable("QV_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    window.resize(1100, 720);
+    auto *tabs = child<QTabWidget>(&window, "statusTabWidget");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        QVERIFY(window.grab().save(folder + QStringLiteral("/tab%1.png").arg(i)));
+    }
+    tabs->setCurrentIndex(0);
 }
 
 /** The header texts the window shows at each state change of @p s. */
@@ -154,6 +174,7 @@ void UiLive::readyThroughTheDialog()
     QCOMPARE(label(window, "currentEncoderLabel"), QStringLiteral("None")); // no call yet
     QVERIFY(child<QWidget>(&window, "logButtonBox")->isEnabled());
     QVERIFY(!child<QAction>(&window, "actionInputPassword")->isEnabled());
+    saveTabScreenshots(window);
 }
 
 void UiLive::wrongPasswordIsAskedFor()

@@ -2,14 +2,15 @@
 // presentation, the add-device flow, the password prompt, the header's state
 // texts and the log tab.
 
-#include "adddevice.h"
-#include "devicestatetext.h"
+#include "fleet/adddevice.h"
+#include "fleet/devicestatetext.h"
+#include "fleet/unitpassword.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
-#include "mainwindow.h"
+#include "log/logtab.h"
+#include "mainwindow/mainwindow.h"
 #include "sessiontable.h"
 #include "uitest.h"
-#include "unitpassword.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -438,20 +439,20 @@ void UiMainWindow::logSaveThroughDialog()
 
 void UiMainWindow::logFileWriting()
 {
-    QCOMPARE(MainWindow::logFileName("log"), QStringLiteral("log.txt"));
-    QCOMPARE(MainWindow::logFileName("log.TXT"), QStringLiteral("log.TXT"));
-    QCOMPARE(MainWindow::logFileName("log.Txt"), QStringLiteral("log.Txt"));
-    QCOMPARE(MainWindow::logFileName("log.txt.bak"), QStringLiteral("log.txt.bak.txt"));
+    QCOMPARE(LogTab::logFileName("log"), QStringLiteral("log.txt"));
+    QCOMPARE(LogTab::logFileName("log.TXT"), QStringLiteral("log.TXT"));
+    QCOMPARE(LogTab::logFileName("log.Txt"), QStringLiteral("log.Txt"));
+    QCOMPARE(LogTab::logFileName("log.txt.bak"), QStringLiteral("log.txt.bak.txt"));
 
     QTemporaryDir dir;
     const QString path = dir.filePath("log.txt");
-    QVERIFY(MainWindow::writeLogFile(path, QString(5000, QLatin1Char('x'))));
+    QVERIFY(LogTab::writeLogFile(path, QString(5000, QLatin1Char('x'))));
     // A shorter log replaces the longer one completely.
-    QVERIFY(MainWindow::writeLogFile(path, QStringLiteral("a\nb")));
+    QVERIFY(LogTab::writeLogFile(path, QStringLiteral("a\nb")));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("a\r\nb\r\n"));
-    QVERIFY(!MainWindow::writeLogFile(dir.filePath("no/such/folder/log.txt"), QStringLiteral("a")));
+    QVERIFY(!LogTab::writeLogFile(dir.filePath("no/such/folder/log.txt"), QStringLiteral("a")));
 }
 
 void UiMainWindow::closingTheWindowEndsSessions()

@@ -1,1 +1,1 @@
-#error "ipc/ and device/ link Qt Core only: Qt Gui headers are not allowed here"
+#error "ipc/, appcore/ and device/ link Qt Core only: Qt Gui headers are not allowed here"

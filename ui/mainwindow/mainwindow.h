@@ -1,21 +1,20 @@
 #pragma once
 
 #include "devicelog.h"
-#include "ipcobject.h"
 #include "iqendpointclient.h"
 
-#include <QList>
 #include <QMainWindow>
-#include <QMetaObject>
-#include <QPointer>
-#include <QString>
 #include <QUuid>
 
 class AddDevice;
+class DetailsPane;
+class IPCObject;
+class PasswordPrompt;
 class QAbstractButton;
-class QAction;
 class QPushButton;
 class SessionTable;
+struct EnableFacts;
+struct Enables;
 
 namespace Ui {
 class MainWindow;
@@ -50,7 +49,7 @@ public:
     void saveConfiguration();
 
     /** The device the details pane shows, or null. */
-    IPCObject *selectedDevice() const { return m_selected; }
+    IPCObject *selectedDevice() const;
     /** Every managed device session, by uuid. */
     SessionTable &sessions() const { return *m_sessions; }
 
@@ -68,11 +67,6 @@ public:
      */
     void askForPassword(QUuid uuid, QWidget *parent);
 
-    /** Writes @p text to @p path as the log's text file; false when it cannot be opened. */
-    static bool writeLogFile(const QString &path, const QString &text);
-    /** The chosen log file name with ".txt" appended unless it already ends so (any case). */
-    static QString logFileName(const QString &chosen);
-
 public slots:
     /** Enables and disables the actions for the current selection. */
     void handleAllEnables();
@@ -89,41 +83,27 @@ public slots:
     /** Makes @p session (or none) the device of the details pane. */
     void activeInstanceSelected(IPCObject *session);
     void selectedWidgetChangedState(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
-    void ipcRecvSysOptions(QUuid uuid);
-    void ipcRecvPeerList(QUuid uuid);
-    void ipcRecvVersion(QUuid uuid);
-    void refreshSipStatus();
-    void refreshDirectoryServerStatus();
-    void refreshCurrentEncoder();
-    void clearStatusPane();
 
     void logAppend(const LogLine &line);
     void handleLogButtonPress(QAbstractButton *button);
     /** "Reset": empties the selected device's log and the view. */
     void resetLog();
-    /** "Save": writes the view's text to a file the user chooses. */
+    /** "Save": writes the log view's text to a file the user chooses. */
     void saveLog();
 
-private slots:
-    /** A device's state changed: what its tile would do (the password prompt included). */
-    void deviceChangedState(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
-
 private:
-    void applySingleInstancePresentation();
+    void disableUnbuiltActions();
     void setUpStatisticsTable();
+    void applySingleInstancePresentation();
     void showHeaderContextMenu(const QPoint &pos);
-    void refreshHeader();
-    void refreshFirmwareVersion();
     void removeAllDevices();
-    void disconnectSelected();
-    void reloadLogView();
+    EnableFacts currentFacts() const;
+    void applyEnables(const Enables &enables);
 
     Ui::MainWindow *m_ui;
     SessionTable *m_sessions;
-    QPointer<IPCObject> m_selected;
-    QList<QMetaObject::Connection> m_selectedConnections;
+    DetailsPane *m_details;
+    PasswordPrompt *m_passwords;
     QPushButton *m_loadCodecButton = nullptr;
-    QString m_stateText;
     bool m_connectionAlerts = false; // "Play Connection Alerts"
-    QList<QUuid> m_passwordPrompts; // devices whose password prompt is open or queued
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <Qt>
+
+/**
+ * The item data roles under which the window's lists keep what a row stands
+ * for, beside its display texts. The numbers are fixed: the enabling rules
+ * and every pane that reads a row use these.
+ */
+namespace ItemRoles {
+
+/** Peer row: the peer's id (text holding an integer; an incoming connection's id contains "-"). */
+constexpr int PeerId = Qt::UserRole + 2; // 258
+/** Peer row: whether the peer has a live connection (bool). */
+constexpr int PeerConnected = Qt::UserRole + 3; // 259
+/** Peer row: whether the peer came from the directory server rather than the address book (bool). */
+constexpr int PeerFromDirectory = Qt::UserRole + 4; // 260
+/** Profile row: the profile may not be edited or removed (the codec's built-in ones; bool). */
+constexpr int ProfileNotEditable = Qt::UserRole + 8; // 264
+/** Statistics row: the channel index of the connection the row shows (int). */
+constexpr int ChannelIndex = Qt::UserRole + 10; // 266
+
+} // namespace ItemRoles

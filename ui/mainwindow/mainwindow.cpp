@@ -1,0 +1,375 @@
+#include "mainwindow.h"
+
+#include "common/deviceactions.h"
+#include "common/itemroles.h"
+#include "common/legendcolours.h"
+#include "detailspane.h"
+#include "enablerules.h"
+#include "fleet/adddevice.h"
+#include "fleet/passwordprompt.h"
+#include "ipcobject.h"
+#include "iqcommonapp.h"
+#include "sessiontable.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGraphicsDropShadowEffect>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+
+const char *const MainWindow::DefaultPassword = "tarlin";
+
+namespace {
+
+MainWindow *s_window = nullptr;
+
+void addDropShadow(QWidget *button)
+{
+    auto *shadow = new QGraphicsDropShadowEffect(button);
+    shadow->setColor(QColor(2, 2, 2, 255));
+    shadow->setBlurRadius(10);
+    shadow->setOffset(1, 1);
+    button->setGraphicsEffect(shadow);
+}
+
+// Sessions are deleted later; the ones taken out of the manager go now, so
+// that nothing of them is left when the next step runs.
+void deleteNow(const QList<IPCObject *> &sessions)
+{
+    QList<QPointer<IPCObject>> guarded;
+    for (IPCObject *s : sessions)
+        guarded.append(s);
+    for (const QPointer<IPCObject> &s : guarded) {
+        if (s)
+            QCoreApplication::sendPostedEvents(s, QEvent::DeferredDelete);
+    }
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , m_ui(new Ui::MainWindow)
+{
+    s_window = this;
+    m_ui->setupUi(this);
+    m_sessions = new SessionTable(IQCommonApp::instance()->manager(), this);
+    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusPanel, m_ui->logPane}, this);
+    m_passwords = new PasswordPrompt(*m_sessions, this);
+
+    // Actions to their handlers.
+    connect(m_ui->actionExit, &QAction::triggered, this, &MainWindow::exit);
+    connect(m_ui->actionAddDevice, &QAction::triggered, this, &MainWindow::addDeviceTriggered);
+    connect(m_ui->actionInputPassword, &QAction::triggered, this, &MainWindow::showPasswordDialog);
+    // What the window enables follows the fleet and the shown device.
+    connect(m_sessions, &SessionTable::sessionRemoved, this, &MainWindow::handleAllEnables);
+    connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
+
+    // The header stands in for the device's tile menu while there is no tile.
+    m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
+
+    disableUnbuiltActions();
+    setUpStatisticsTable();
+    m_ui->peerList->setAlternatingRowColors(true);
+    m_ui->profileList->setAlternatingRowColors(true);
+
+    const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
+    const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
+    m_ui->summaryGroupBox->setStyleSheet(groupStyle);
+    m_ui->detailsGroupBox->setStyleSheet(groupStyle);
+
+    m_ui->actionAllowDefaultAlerts->setEnabled(m_connectionAlerts);
+    addDropShadow(m_ui->connectButton);
+    addDropShadow(m_ui->disconnectButton);
+
+    applySingleInstancePresentation();
+
+    // The statistics labels double as the graphs' legends.
+    using namespace LegendColours;
+    m_ui->targetLabel->setStyleSheet(labelStyleSheet(TargetLabel));
+    m_ui->jitterLabel->setStyleSheet(labelStyleSheet(Jitter));
+    m_ui->delayLabel->setStyleSheet(labelStyleSheet(Delay));
+    m_ui->correctionLabel->setStyleSheet(labelStyleSheet(Correction));
+    m_ui->remoteLossLabel->setStyleSheet(labelStyleSheet(RemoteLoss));
+    m_ui->frameLossLabel->setStyleSheet(labelStyleSheet(FrameLoss));
+    m_ui->menuHelp->removeAction(m_ui->actionNick);
+
+    m_ui->detailsStack->setCurrentIndex(1);
+    m_ui->statusTabWidget->setCurrentIndex(0);
+}
+
+MainWindow::~MainWindow()
+{
+    saveConfiguration();
+    m_details->setSession(nullptr);
+
+    // Sessions leave the manager now, while it still runs (it stops when this
+    // window's destroyed() is emitted), and are deleted here rather than by an
+    // event loop that has already returned.
+    const QList<IPCObject *> sessions = m_sessions->sessions();
+    delete m_sessions;
+    m_sessions = nullptr;
+    deleteNow(sessions);
+    delete m_ui;
+    if (s_window == this)
+        s_window = nullptr;
+}
+
+MainWindow *MainWindow::instance()
+{
+    return s_window;
+}
+
+IPCObject *MainWindow::selectedDevice() const
+{
+    return m_details->session();
+}
+
+void MainWindow::disableUnbuiltActions()
+{
+    // Actions whose views are not built yet stay disabled until they get
+    // their handlers.
+    for (QAction *action :
+         {m_ui->actionGeneralOverview, m_ui->actionStatsOverview, m_ui->actionRemoveDevice, m_ui->actionCopyNodeId,
+          m_ui->actionCopyProfile, m_ui->actionEditProfile, m_ui->actionAddEntry, m_ui->actionEditEntry,
+          m_ui->actionEnableMetering, m_ui->actionDisableMetering, m_ui->actionSetSounds, m_ui->actionDisconnectFleet,
+          m_ui->actionSound, m_ui->actionAllowDefaultAlerts, m_ui->actionAbout, m_ui->actionHelp,
+          m_ui->actionConfigDir, m_ui->actionConnect, m_ui->actionDisconnect, m_ui->actionRemoveEntry,
+          m_ui->actionUseDirectoryPeers, m_ui->actionNewProfile, m_ui->actionRemoveProfile, m_ui->actionSendProfile,
+          m_ui->actionSendPeer, m_ui->actionSetDefaultProfile, m_ui->actionAssignProfile,
+          m_ui->actionAssignDefaultProfile, m_ui->actionDisconnectPeerFromStatTable, m_ui->actionAddMultiple,
+          m_ui->actionConfigure, m_ui->actionShowNetStats, m_ui->actionReconnect, m_ui->actionPreferences,
+          m_ui->actionEnableAlertEmails, m_ui->actionAssignEmailAddresses, m_ui->actionManageAddresses}) {
+        action->setEnabled(false);
+    }
+    m_ui->actionStart_service->setVisible(false);
+    m_ui->actionStop_service->setVisible(false);
+}
+
+void MainWindow::setUpStatisticsTable()
+{
+    QTableWidget *table = m_ui->statsTable;
+    const QStringList headers = {"Remote Unit", "Duration", "RX Rate",    "RX Overhead", "RX Delay",
+                                 "TX Rate",     "TX Overhead", "TX Delay", "Frame Loss",  "Remote Loss"};
+    table->setColumnCount(headers.size());
+    table->setHorizontalHeaderLabels(headers);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    const int widths[] = {85, 55, 88, 58, 58, 80, 55, 70, 70};
+    for (int column = 1; column <= 9; ++column)
+        table->setColumnWidth(column, widths[column - 1]);
+    table->setAlternatingRowColors(true);
+}
+
+void MainWindow::applySingleInstancePresentation()
+{
+    setWindowTitle(QStringLiteral("Pennoral"));
+
+    m_ui->summaryGroupBox->hide();
+    m_ui->menuFleet->deleteLater();
+    m_ui->menuView->deleteLater();
+    m_ui->menuAlerts->deleteLater();
+    m_ui->menuFleet = m_ui->menuView = m_ui->menuAlerts = nullptr;
+    m_ui->detailsGroupBox->hide();
+    m_ui->fleetContainer->hide();
+
+    // The details stack takes the whole window; the load button sits in its
+    // top right corner.
+    m_ui->detailsLayout->removeWidget(m_ui->detailsStack);
+    m_ui->gridLayout->addWidget(m_ui->detailsStack, 0, 0, 1, 1);
+    m_loadCodecButton = new QPushButton(QIcon(QStringLiteral("://icons/edit_add.png")),
+                                        QStringLiteral("Load Codec Instance..."), m_ui->centralWidget);
+    m_loadCodecButton->setObjectName(QStringLiteral("loadCodecButton"));
+    m_loadCodecButton->setMinimumWidth(150);
+    m_ui->gridLayout->addWidget(m_loadCodecButton, 0, 0, 1, 1, Qt::AlignRight | Qt::AlignTop);
+    connect(m_loadCodecButton, &QPushButton::clicked, this, &MainWindow::handleCCConnectTo);
+
+    m_ui->actionAddDevice->setText(QStringLiteral("Load Codec Instance..."));
+    m_ui->actionRemoveDevice->setText(QStringLiteral("Disconnect from Codec Instance"));
+}
+
+bool MainWindow::loadConfiguration()
+{
+    // The configuration file is read by the summary pane, which is not here yet.
+    return false;
+}
+
+void MainWindow::saveConfiguration()
+{
+    // The configuration file is written with the summary pane, which is not here yet.
+}
+
+void MainWindow::exit()
+{
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// Adding a device and its password
+
+void MainWindow::addDeviceTriggered()
+{
+    AddDevice dialog;
+    dialog.setWindowTitle(QStringLiteral("Connect to Codec"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    addDeviceFrom(dialog);
+}
+
+void MainWindow::handleCCConnectTo(bool)
+{
+    addDeviceTriggered();
+}
+
+void MainWindow::removeAllDevices()
+{
+    m_details->setSession(nullptr);
+    const QList<IPCObject *> old = m_sessions->sessions();
+    m_sessions->clear();
+    // The old codec is out of the manager and gone before the new one connects.
+    deleteNow(old);
+}
+
+IPCObject *MainWindow::addDeviceFrom(const AddDevice &dialog)
+{
+    removeAllDevices();
+
+    IPCObject *session = m_sessions->create(QUuid::createUuid());
+    if (!session) {
+        qWarning("The new device session could not be registered with the network manager.");
+        activeInstanceSelected(nullptr);
+        return nullptr;
+    }
+    m_passwords->watch(session);
+
+    const QString address = dialog.address();
+    const quint16 port = dialog.port();
+    session->setAddress(address, port);
+    activeInstanceSelected(session);
+    session->setAddressAndConnect(address, port, QString::fromLatin1(DefaultPassword));
+
+    // Only sound files that exist replace the defaults.
+    for (QV_EVENT event : {QV_EVENT_AUDIO_CONNECTION_STARTED, QV_EVENT_AUDIO_CONNECTION_ENDED,
+                           QV_EVENT_DEVICE_ONLINE, QV_EVENT_DEVICE_OFFLINE}) {
+        const QString path = dialog.soundPath(event);
+        if (!path.isEmpty() && QFileInfo(path).isFile())
+            session->setAlertSound(event, path);
+    }
+    saveConfiguration();
+    return session;
+}
+
+void MainWindow::showPasswordDialog()
+{
+    if (IPCObject *s = selectedDevice())
+        askForPassword(s->uuid(), this);
+}
+
+void MainWindow::askForPassword(QUuid uuid, QWidget *parent)
+{
+    m_passwords->ask(uuid, parent);
+}
+
+// ---------------------------------------------------------------------------
+// Selection, enabling and the forwarders to the panes
+
+void MainWindow::activeInstanceSelected(IPCObject *session)
+{
+    m_details->setSession(session);
+    handleAllEnables();
+    update();
+}
+
+void MainWindow::selectedWidgetChangedState(QUuid, IQEndpointClient::DEVICE_STATE state)
+{
+    m_details->showState(state);
+}
+
+void MainWindow::showHeaderContextMenu(const QPoint &pos)
+{
+    IPCObject *s = selectedDevice();
+    if (!s)
+        return;
+    // Of the tile's menu, what this window can do so far.
+    DeviceActions actions;
+    actions.inputPassword = m_ui->actionInputPassword;
+    actions.addDevice = m_ui->actionAddDevice;
+    QMenu menu(this);
+    actions.addTo(&menu, s->state(), s->meteringEnabled());
+    menu.exec(m_ui->headerLabel->mapToGlobal(pos));
+}
+
+void MainWindow::handleAllEnables()
+{
+    applyEnables(computeEnables(currentFacts()));
+}
+
+EnableFacts MainWindow::currentFacts() const
+{
+    EnableFacts f;
+    IPCObject *s = m_sessions && m_sessions->count() > 0 ? selectedDevice() : nullptr;
+    if (!s)
+        return f;
+    const IQEndpointClient::DEVICE_STATE state = s->state();
+    f.device = true;
+    f.ready = state == IQEndpointClient::READY;
+    f.metering = s->meteringEnabled();
+    f.versioned = s->isVersioned();
+    f.connections = f.ready && s->activePeerCount() > 0;
+    f.passwordRefused = state == IQEndpointClient::AUTH_FAILED;
+
+    const QList<QListWidgetItem *> profiles = m_ui->profileList->selectedItems();
+    f.profile = !profiles.isEmpty();
+    f.profileNotEditable = f.profile && profiles.first()->data(ItemRoles::ProfileNotEditable).toBool();
+    const QList<QTreeWidgetItem *> peers = m_ui->peerList->selectedItems();
+    f.peer = !peers.isEmpty();
+    if (f.peer) {
+        const QTreeWidgetItem *row = peers.first();
+        f.peerEditable = row->data(0, ItemRoles::PeerFromDirectory).toInt() == 0
+                         && row->data(0, ItemRoles::PeerId).toInt() >= 0;
+        f.peerConnected = row->data(0, ItemRoles::PeerConnected).toBool();
+    }
+    return f;
+}
+
+void MainWindow::applyEnables(const Enables &e)
+{
+    m_ui->peerList->setEnabled(e.lists);
+    m_ui->profileList->setEnabled(e.lists);
+    m_ui->peerFilter->setEnabled(e.lists);
+    m_ui->profileFilter->setEnabled(e.lists);
+    m_ui->logPane->setButtonsEnabled(e.logButtons);
+    m_ui->settingsEdit->setEnabled(e.settingsEditor);
+    m_ui->statsTable->setEnabled(e.statsTable);
+    m_ui->connectButton->setEnabled(e.connectButton);
+    m_ui->disconnectButton->setEnabled(e.disconnectButton);
+    m_ui->statusTabWidget->setTabEnabled(m_ui->statusTabWidget->indexOf(m_ui->meterTab), e.meterTab);
+    m_ui->statusTabWidget->setTabEnabled(m_ui->statusTabWidget->indexOf(m_ui->weftlineTab), e.weftlineTab);
+    m_ui->actionEnableMetering->setVisible(e.enableMeteringVisible);
+    m_ui->actionDisableMetering->setVisible(e.disableMeteringVisible);
+    // The tile offers the password prompt only while the device refuses its password.
+    m_ui->actionInputPassword->setEnabled(e.inputPassword);
+}
+
+void MainWindow::logAppend(const LogLine &line)
+{
+    m_ui->logPane->append(line);
+}
+
+void MainWindow::handleLogButtonPress(QAbstractButton *button)
+{
+    m_ui->logPane->handleButtonPress(button);
+}
+
+void MainWindow::resetLog()
+{
+    m_ui->logPane->reset();
+}
+
+void MainWindow::saveLog()
+{
+    m_ui->logPane->save();
+}
