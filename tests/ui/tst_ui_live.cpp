@@ -8,6 +8,7 @@
 #include "fleet/unitpassword.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
+#include "mainwindow/detailspane.h"
 #include "mainwindow/mainwindow.h"
 #include "sessiontable.h"
 #include "uitest.h"
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -154,6 +156,8 @@ void UiLive::readyThroughTheDialog()
     IPCObject *s = loadThroughDialog(window, sim.port());
     QVERIFY(s);
     HeaderLog headers(window, s);
+    QSignalSpy refreshed(window.findChild<DetailsPane *>(), &DetailsPane::refreshed);
+    QSignalSpy states(s, &IPCObject::changedState);
     QCOMPARE(s->port(), sim.port());
     QCOMPARE(QString::fromStdString(s->password()), QStringLiteral("tarlin"));
 
@@ -172,6 +176,12 @@ void UiLive::readyThroughTheDialog()
                                  label(window, "sipLabel") == QStringLiteral("Disabled"),
                              Long);
     QCOMPARE(label(window, "currentEncoderLabel"), QStringLiteral("None")); // no call yet
+    // The details redraw once each time the codec becomes ready.
+    int readies = 0;
+    for (const QList<QVariant> &change : qAsConst(states))
+        readies += change.at(1).value<State>() == IQEndpointClient::READY ? 1 : 0;
+    QVERIFY(readies >= 1);
+    QCOMPARE(refreshed.count(), readies);
     QVERIFY(child<QWidget>(&window, "logButtonBox")->isEnabled());
     QVERIFY(!child<QAction>(&window, "actionInputPassword")->isEnabled());
     saveTabScreenshots(window);

@@ -8,6 +8,7 @@
 #include "ipcobject.h"
 #include "iqcommonapp.h"
 #include "log/logtab.h"
+#include "mainwindow/detailspane.h"
 #include "mainwindow/mainwindow.h"
 #include "sessiontable.h"
 #include "uitest.h"
@@ -88,6 +89,7 @@ private slots:
     void rejectedPasswordPromptChangesNothing();
     void passwordPromptOutlivesItsDevice();
     void headerShowsStateTexts();
+    void readyRedrawsTheDetailsOnce();
     void stateTexts();
     void logFollowsTheSelectedDevice();
     void logReset();
@@ -326,6 +328,26 @@ void UiMainWindow::headerShowsStateTexts()
         window.selectedWidgetChangedState(id, step.first);
         QCOMPARE(header(window), where + QStringLiteral(" - ") + step.second);
     }
+}
+
+void UiMainWindow::readyRedrawsTheDetailsOnce()
+{
+    MainWindow window;
+    IPCObject *s = addQuietDevice(window);
+    auto *details = window.findChild<DetailsPane *>();
+    QVERIFY(details);
+    QSignalSpy refreshed(details, &DetailsPane::refreshed);
+
+    emit s->changedState(s->uuid(), IQEndpointClient::READY);
+    QCOMPARE(refreshed.count(), 1);
+    QVERIFY(header(window).endsWith(QStringLiteral(" - Ready")));
+    for (State other : {IQEndpointClient::CONNECTING, IQEndpointClient::CONNECTED, IQEndpointClient::DISCONNECTED})
+        emit s->changedState(s->uuid(), other);
+    QCOMPARE(refreshed.count(), 1);
+
+    // Still bound once: a new log line shows once.
+    s->eventLog().add0(QStringLiteral("after ready"));
+    QCOMPARE(withoutTimes(viewLines(window)), QStringList{"after ready"});
 }
 
 void UiMainWindow::stateTexts()
