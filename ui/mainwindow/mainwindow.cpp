@@ -6,21 +6,18 @@
 #include "detailspane.h"
 #include "enablerules.h"
 #include "fleet/adddevice.h"
+#include "fleet/deviceloader.h"
 #include "fleet/passwordprompt.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
 #include "sessiontable.h"
 #include "ui_mainwindow.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QGraphicsDropShadowEffect>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
-
-const char *const MainWindow::DefaultPassword = "tarlin";
 
 namespace {
 
@@ -35,19 +32,6 @@ void addDropShadow(QWidget *button)
     button->setGraphicsEffect(shadow);
 }
 
-// Sessions are deleted later; the ones taken out of the manager go now, so
-// that nothing of them is left when the next step runs.
-void deleteNow(const QList<IPCObject *> &sessions)
-{
-    QList<QPointer<IPCObject>> guarded;
-    for (IPCObject *s : sessions)
-        guarded.append(s);
-    for (const QPointer<IPCObject> &s : guarded) {
-        if (s)
-            QCoreApplication::sendPostedEvents(s, QEvent::DeferredDelete);
-    }
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -59,6 +43,9 @@ MainWindow::MainWindow(QWidget *parent)
     m_sessions = new SessionTable(IQCommonApp::instance()->manager(), this);
     m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusPanel, m_ui->logPane}, this);
     m_passwords = new PasswordPrompt(*m_sessions, this);
+    m_loader = new DeviceLoader(*m_sessions, *m_passwords,
+                                {[this](IPCObject *s) { activeInstanceSelected(s); }, [this] { saveConfiguration(); }},
+                                this);
 
     // Actions to their handlers.
     connect(m_ui->actionExit, &QAction::triggered, this, &MainWindow::exit);
@@ -113,7 +100,7 @@ MainWindow::~MainWindow()
     const QList<IPCObject *> sessions = m_sessions->sessions();
     delete m_sessions;
     m_sessions = nullptr;
-    deleteNow(sessions);
+    DeviceLoader::destroyPending(sessions);
     delete m_ui;
     if (s_window == this)
         s_window = nullptr;
@@ -224,42 +211,9 @@ void MainWindow::handleCCConnectTo(bool)
     addDeviceTriggered();
 }
 
-void MainWindow::removeAllDevices()
-{
-    m_details->setSession(nullptr);
-    const QList<IPCObject *> old = m_sessions->sessions();
-    m_sessions->clear();
-    // The old codec is out of the manager and gone before the new one connects.
-    deleteNow(old);
-}
-
 IPCObject *MainWindow::addDeviceFrom(const AddDevice &dialog)
 {
-    removeAllDevices();
-
-    IPCObject *session = m_sessions->create(QUuid::createUuid());
-    if (!session) {
-        qWarning("The new device session could not be registered with the network manager.");
-        activeInstanceSelected(nullptr);
-        return nullptr;
-    }
-    m_passwords->watch(session);
-
-    const QString address = dialog.address();
-    const quint16 port = dialog.port();
-    session->setAddress(address, port);
-    activeInstanceSelected(session);
-    session->setAddressAndConnect(address, port, QString::fromLatin1(DefaultPassword));
-
-    // Only sound files that exist replace the defaults.
-    for (QV_EVENT event : {QV_EVENT_AUDIO_CONNECTION_STARTED, QV_EVENT_AUDIO_CONNECTION_ENDED,
-                           QV_EVENT_DEVICE_ONLINE, QV_EVENT_DEVICE_OFFLINE}) {
-        const QString path = dialog.soundPath(event);
-        if (!path.isEmpty() && QFileInfo(path).isFile())
-            session->setAlertSound(event, path);
-    }
-    saveConfiguration();
-    return session;
+    return m_loader->load(dialog);
 }
 
 void MainWindow::showPasswordDialog()

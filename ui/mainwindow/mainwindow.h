@@ -8,6 +8,7 @@
 
 class AddDevice;
 class DetailsPane;
+class DeviceLoader;
 class IPCObject;
 class PasswordPrompt;
 class QAbstractButton;
@@ -31,9 +32,6 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    /** The login password a newly added device starts with. */
-    static const char *const DefaultPassword;
-
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -96,7 +94,6 @@ private:
     void setUpStatisticsTable();
     void applySingleInstancePresentation();
     void showHeaderContextMenu(const QPoint &pos);
-    void removeAllDevices();
     EnableFacts currentFacts() const;
     void applyEnables(const Enables &enables);
 
@@ -104,6 +101,7 @@ private:
     SessionTable *m_sessions;
     DetailsPane *m_details;
     PasswordPrompt *m_passwords;
+    DeviceLoader *m_loader;
     QPushButton *m_loadCodecButton = nullptr;
     bool m_connectionAlerts = false; // "Play Connection Alerts"
 };
