@@ -1,0 +1,248 @@
+// Level meters: the dBFS mapping, the bar's style and pixels, the mini and
+// monitoring meters' structure, and a bar repainting only when it changes.
+
+#include "dbscale.h"
+#include "meterwidget.h"
+#include "minimeter.h"
+#include "monitoringmeter.h"
+
+#include <QtTest>
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QColor Cover(64, 64, 64);
+const QColor Peak(100, 170, 255);
+
+QColor pixel(const QImage &image, int x, int y)
+{
+    return image.pixelColor(x, y);
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+} // namespace
+
+class TestMeters : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapping_data()
+    {
+        QTest::addColumn<float>("dBFS");
+        QTest::addColumn<float>("fraction");
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::newRow("0 dBFS: full") << 0.0f << 1.0f;
+        QTest::newRow("+3 dBFS: full") << 3.0f << 1.0f;
+        QTest::newRow("-36 dBFS: half") << -36.0f << 0.5f;
+        QTest::newRow("-6 dBFS") << -6.0f << 11.0f / 12.0f;
+        QTest::newRow("-72 dBFS: empty") << -72.0f << 0.0f;
+        QTest::newRow("-100 dBFS: empty") << -100.0f << 0.0f;
+        QTest::newRow("missing attribute: empty") << 1.1754944e-38f << 0.0f;
+        QTest::newRow("NaN: empty") << std::numeric_limits<float>::quiet_NaN() << 0.0f;
+        QTest::newRow("+inf: empty") << inf << 0.0f;
+        QTest::newRow("-inf: empty") << -inf << 0.0f;
+    }
+
+    void mapping()
+    {
+        QFETCH(float, dBFS);
+        QFETCH(float, fraction);
+        QVERIFY2(std::fabs(DbScale::fraction(dBFS) - fraction) < 1e-6f, qPrintable(QString::number(DbScale::fraction(dBFS))));
+    }
+
+    void styleSheets()
+    {
+        QCOMPARE(MeterWidget::verticalStyleSheet(),
+                 QString("background: qlineargradient( x1:0 y2:0, x2:0 y1:1, stop:0 #0c2, stop:0.5 #3d0, stop:0.75 "
+                         "#ee0, stop:0.833333 #df0, stop:0.916667 #ea0, stop:0.92 #f00);"));
+        QCOMPARE(MeterWidget::horizontalStyleSheet(),
+                 QString("background: qlineargradient( x1:0 y2:0, x2:1 y1:0, stop:0 #0c2, stop:0.5 #2e1, stop:0.75 "
+                         "#ee0, stop:0.833333 #df0, stop:0.916667 #ea0, stop:0.92 #f00);"));
+        MeterWidget meter;
+        QCOMPARE(meter.styleSheet(), MeterWidget::verticalStyleSheet());
+        meter.setHorizontal();
+        QCOMPARE(meter.styleSheet(), MeterWidget::horizontalStyleSheet());
+    }
+
+    void peakStripAtOneTwelfth_data()
+    {
+        QTest::addColumn<bool>("horizontal");
+        QTest::newRow("vertical") << false;
+        QTest::newRow("horizontal") << true;
+    }
+
+    void peakStripAtOneTwelfth()
+    {
+        QFETCH(bool, horizontal);
+        MeterWidget meter;
+        meter.setHorizontal(horizontal);
+        meter.resize(horizontal ? QSize(120, 24) : QSize(24, 120));
+        meter.setLevel(DbScale::fraction(-36.0f), DbScale::fraction(-6.0f));
+        const QImage image = meter.grab().toImage();
+        // Along the bar: 0 is the bottom (vertical) or the left end (horizontal).
+        auto at = [&](int along, int across) {
+            return horizontal ? pixel(image, along, across) : pixel(image, across, 119 - along);
+        };
+        for (int across : {0, 12, 23}) {
+            // -6 dBFS: 1/12 of the length from the top end; 2 pixels wide.
+            const int strip = horizontal ? 110 : 119 - 10;
+            QCOMPARE(at(strip, across), Peak);
+            QCOMPARE(at(horizontal ? strip + 1 : strip - 1, across), Peak);
+            QCOMPARE(at(horizontal ? strip + 2 : strip - 2, across), Cover);
+            QCOMPARE(at(horizontal ? strip - 1 : strip + 1, across), Cover);
+            // -36 dBFS: dark cover above half, gradient below.
+            QCOMPARE(at(61, across), Cover);
+            QVERIFY(at(58, across) != Cover);
+            QVERIFY(at(2, across).green() > 150);
+        }
+    }
+
+    void zeroPeakShowsNoStrip_data()
+    {
+        QTest::addColumn<bool>("horizontal");
+        QTest::newRow("vertical") << false;
+        QTest::newRow("horizontal") << true;
+    }
+
+    void zeroPeakShowsNoStrip()
+    {
+        QFETCH(bool, horizontal);
+        MeterWidget meter;
+        meter.setHorizontal(horizontal);
+        meter.resize(horizontal ? QSize(60, 10) : QSize(10, 60));
+        meter.setLevel(0.0f, 0.0f);
+        const QImage image = meter.grab().toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                QCOMPARE(pixel(image, x, y), Cover);
+    }
+
+    void miniMeterStructure()
+    {
+        MiniMeter mini;
+        QCOMPARE(mini.objectName(), QString("MiniMeter"));
+        QCOMPARE(mini.size(), QSize(180, 50));
+        QCOMPARE(mini.minimumSize(), QSize(90, 25));
+        QCOMPARE(mini.maximumSize(), QSize(180, 60));
+        auto *outer = qobject_cast<QVBoxLayout *>(mini.layout());
+        QVERIFY(outer);
+        QCOMPARE(outer->spacing(), 2);
+        QCOMPARE(outer->contentsMargins(), QMargins(1, 1, 1, 1));
+        const char *const bars[4] = {"rxl", "rxr", "txl", "txr"};
+        for (int i = 0; i < 4; ++i) {
+            const QString pair = QString::fromLatin1(bars[i]).left(2);
+            auto *box = mini.findChild<QWidget *>(pair);
+            QVERIFY(box);
+            QCOMPARE(box->styleSheet(), QString("background-color: grey;"));
+            auto *inner = qobject_cast<QVBoxLayout *>(box->layout());
+            QVERIFY(inner);
+            QCOMPARE(inner->spacing(), 1);
+            QCOMPARE(inner->contentsMargins(), QMargins(2, 1, 2, 1));
+            auto *bar = box->findChild<MeterWidget *>(bars[i]);
+            QCOMPARE(bar, mini.bar(i));
+            QVERIFY(bar->isHorizontal());
+        }
+    }
+
+    void miniMeterLevelsPeaksAndReset()
+    {
+        MiniMeter mini;
+        mini.levels(0.0f, -36.0f, -72.0f, 1.1754944e-38f);
+        QCOMPARE(mini.bar(0)->level(), 1.0f);
+        QCOMPARE(mini.bar(1)->level(), 0.5f);
+        QCOMPARE(mini.bar(2)->level(), 0.0f);
+        QCOMPARE(mini.bar(3)->level(), 0.0f);
+        QVERIFY(!mini.bar(0)->hasPeak());
+        mini.allLevels(-36.0f, -36.0f, -36.0f, -36.0f, -6.0f, 0.0f, -72.0f, -36.0f);
+        QVERIFY(mini.bar(0)->hasPeak());
+        QCOMPARE(mini.bar(0)->peak(), 11.0f / 12.0f);
+        QCOMPARE(mini.bar(1)->peak(), 1.0f);
+        QCOMPARE(mini.bar(3)->peak(), 0.5f);
+        mini.reset();
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(mini.bar(i)->level(), 0.0f);
+            QCOMPARE(mini.bar(i)->peak(), 0.0f);
+        }
+    }
+
+    void monitoringMeterScale()
+    {
+        MonitoringMeter meter;
+        meter.resize(200, 300);
+        meter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&meter));
+        QVERIFY(meter.findChild<QLabel *>("dbfsLabel"));
+        QCOMPARE(meter.findChild<QLabel *>("dbfsLabel")->text(), QString("dBFS"));
+        const QStringList texts{"0", "-6", "-12", "-36", "-72"};
+        for (int size : {300, 420}) {
+            meter.resize(200, size);
+            const QRect bar = meter.bar(0)->geometry();
+            QTRY_COMPARE(meter.bar(0)->height(), bar.height());
+            for (int i = 0; i < 5; ++i) {
+                QLabel *label = meter.scaleLabel(i);
+                QCOMPARE(label->text(), texts[i]);
+                const int centre = bar.top() + qRound(bar.height() * (1.0f - DbScale::fraction(float(MonitoringMeter::ScaleDb[i]))));
+                QTRY_VERIFY(qAbs(label->geometry().center().y() - centre) <= 1);
+                QVERIFY(label->geometry().right() < bar.left());
+            }
+        }
+        meter.allLevels(-36.0f, -36.0f, -72.0f, 0.0f, -6.0f, -6.0f, -72.0f, 0.0f);
+        QCOMPARE(meter.bar(1)->level(), 0.5f);
+        QCOMPARE(meter.bar(3)->peak(), 1.0f);
+        QVERIFY(!meter.bar(0)->isHorizontal());
+    }
+
+    void barRepaintsOnlyWhenItsPixelsChange()
+    {
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *quiet = new MeterWidget;
+        auto *moving = new MeterWidget;
+        layout->addWidget(quiet);
+        layout->addWidget(moving);
+        window.resize(40, 240);
+        quiet->setLevel(0.5f);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        PaintCounter quietPaints;
+        PaintCounter movingPaints;
+        quiet->installEventFilter(&quietPaints);
+        moving->installEventFilter(&movingPaints);
+        // Let the first whole-window paints pass.
+        moving->setLevel(0.1f);
+        QTRY_VERIFY(movingPaints.count > 0);
+        quietPaints.count = movingPaints.count = 0;
+
+        // The same level, and one that lands on the same pixel row: no repaint.
+        // The other bar's repaint in the same window shows the event loop got there.
+        quiet->setLevel(0.5f);
+        quiet->setLevel(0.5f + 0.1f / quiet->height());
+        moving->setLevel(0.8f);
+        QTRY_COMPARE(movingPaints.count, 1);
+        QCOMPARE(quietPaints.count, 0);
+
+        quiet->setLevel(0.25f);
+        QTRY_COMPARE(quietPaints.count, 1);
+    }
+};
+
+QTEST_MAIN(TestMeters)
+#include "tst_ui_meters.moc"
