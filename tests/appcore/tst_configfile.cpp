@@ -103,7 +103,6 @@ private slots:
         ConfigSettings noDevice;
         noDevice.window = ConfigWindow{QPoint(0, 0), QSize(640, 480), false, true};
         QTest::newRow("no devices: empty remotes") << noDevice << QByteArray("<remotes/>");
-        QTest::newRow("nothing at all") << ConfigSettings() << QByteArray("<remotes/>");
         QTest::newRow("sounds, e-mails and mail server") << fullSettings() << QByteArray("<email address=\"ops@example.org\"/>");
         ConfigSettings noSize = fullSettings();
         noSize.window->size.reset();
@@ -310,7 +309,6 @@ private slots:
         QTest::addColumn<bool>("keptAside");
         QTest::newRow("link to /dev/zero") << "zero" << " is not a regular file" << false;
         QTest::newRow("named pipe") << "fifo" << " is not a regular file" << false;
-        QTest::newRow("folder") << "folder" << " is not a regular file" << false;
         QTest::newRow("larger than 1 MiB") << "large" << " is larger than 1048576 bytes (kept as %1.bad)" << true;
     }
 
@@ -324,8 +322,6 @@ private slots:
             QCOMPARE(::symlink("/dev/zero", path.constData()), 0);
         else if (kind == "fifo")
             QCOMPARE(::mkfifo(path.constData(), 0600), 0);
-        else if (kind == "folder")
-            QVERIFY(QDir().mkpath(m_path));
         else
             writeAll(m_path, "<config>" + QByteArray(ConfigFile::MaxFileSize, ' ') + "</config>");
         const ConfigFile::LoadResult r = ConfigFile::load(m_path);
