@@ -205,7 +205,7 @@ ReadOutcome readConfigBytes(const QString &path, QByteArray &bytes, QString &err
 }
 
 // Parses a configuration document; false with the reason when it is not one.
-bool parseConfig(QByteArray bytes, Message &config, QString &error)
+bool parseConfig(const QByteArray &bytes, Message &config, QString &error)
 {
     if (!bytes.isEmpty() && bytes.at(0) == '\0') {
         try {

@@ -6,8 +6,6 @@
 #include <QGridLayout>
 #include <QLabel>
 
-constexpr int MonitoringMeter::ScaleDb[5];
-
 namespace {
 
 constexpr int ScaleColumnWidth = 34;
