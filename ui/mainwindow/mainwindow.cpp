@@ -77,12 +77,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     // The statistics labels double as the graphs' legends.
     using namespace LegendColours;
-    m_ui->targetLabel->setStyleSheet(labelStyleSheet(TargetLabel));
-    m_ui->jitterLabel->setStyleSheet(labelStyleSheet(Jitter));
-    m_ui->delayLabel->setStyleSheet(labelStyleSheet(Delay));
-    m_ui->correctionLabel->setStyleSheet(labelStyleSheet(Correction));
-    m_ui->remoteLossLabel->setStyleSheet(labelStyleSheet(RemoteLoss));
-    m_ui->frameLossLabel->setStyleSheet(labelStyleSheet(FrameLoss));
+    m_ui->targetLabel->setStyleSheet(Target.labelStyleSheet());
+    m_ui->jitterLabel->setStyleSheet(Jitter.labelStyleSheet());
+    m_ui->delayLabel->setStyleSheet(Delay.labelStyleSheet());
+    m_ui->correctionLabel->setStyleSheet(Correction.labelStyleSheet());
+    m_ui->remoteLossLabel->setStyleSheet(RemoteLoss.labelStyleSheet());
+    m_ui->frameLossLabel->setStyleSheet(FrameLoss.labelStyleSheet());
     m_ui->menuHelp->removeAction(m_ui->actionNick);
 
     m_ui->detailsStack->setCurrentIndex(1);
