@@ -99,8 +99,9 @@ void Grapher::paintEvent(QPaintEvent *)
 
     const QRectF strip(plot.right() + 4, plot.top(), ScaleWidth - 4, plot.height());
     p.setPen(palette().color(QPalette::WindowText));
+    // Small enough that "100%" fits the strip.
     QFont f = font();
-    f.setPointSizeF(f.pointSizeF() * 0.85);
+    f.setPixelSize(10);
     p.setFont(f);
     p.drawText(strip, Qt::AlignLeft | Qt::AlignTop, scaleTop());
     if (!scaleUnit().isEmpty())
