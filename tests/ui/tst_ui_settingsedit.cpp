@@ -210,6 +210,11 @@ void SettingsEditTest::refreshKeepsAnUnsavedGroup()
     QCOMPARE(shown(edit, "location"), cached(s, "sysOptions", nullptr, "location"));
     QVERIFY(!marked(edit, "location"));
     QVERIFY(!edit.findChild<QPushButton *>("buttonSave")->isEnabled());
+
+    // A session that goes away takes its settings off the screen.
+    s->destroySession();
+    QTRY_VERIFY_WITH_TIMEOUT(!rowFor(edit, "location"), Long);
+    QVERIFY(!edit.session());
 }
 
 void SettingsEditTest::oldFirmwareHasNoTunnelRows()

@@ -48,7 +48,7 @@ SettingsEdit::~SettingsEdit()
 
 void SettingsEdit::setSession(IPCObject *session)
 {
-    if (session == m_session && !m_connections.isEmpty()) {
+    if (session && session == m_session && !m_connections.isEmpty()) {
         refresh();
         return;
     }
@@ -72,6 +72,8 @@ void SettingsEdit::setSession(IPCObject *session)
         connect(session, &IPCObject::recvWeftlineSettings, this, &SettingsEdit::weftlineUpdated),
         connect(session, &IPCObject::changedState, this, &SettingsEdit::statechange),
         connect(session, &IPCObject::recvSetWeftlineOptions, this, &SettingsEdit::weftlineSettingsChanged),
+        // A deleted session leaves nothing on screen.
+        connect(session, &QObject::destroyed, this, [this] { setSession(nullptr); }),
     };
     if (ready())
         load();
