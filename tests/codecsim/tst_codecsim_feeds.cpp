@@ -289,6 +289,33 @@ private slots:
             m, 5000));
     }
 
+    void lossyPathCarriesTheLoss()
+    {
+        Options o;
+        o.lossyPath = 2;
+        SimFixture f(o);
+        SimTestClient c;
+        QVERIFY(c.connectTo(f.port()));
+        QVERIFY(c.loginVersioned());
+        c.send(subscription({{"tun_stats", 0}}));
+        const int peer = firstTunnelPeer(c);
+        QVERIFY(peer > 0);
+        Message connect("connect");
+        connect.set_string("id", std::to_string(peer));
+        c.send(connect);
+        // the session's loss settles towards the lossy path's share within a few seconds
+        Message m;
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(c.waitUnso("tun_stats", m, 5000));
+        const Message &sess = m.get_child("stats").get_child("sess");
+        QVERIFY(sess.child_count("conn") >= 2);
+        const Message &good = sess.get_child("conn", 0);
+        const Message &bad = sess.get_child("conn", 1);
+        QVERIFY2(bad.get_int("pl") > 4 * std::max(1, good.get_int("pl")),
+                 qPrintable(QStringLiteral("%1 vs %2").arg(bad.get_int("pl")).arg(good.get_int("pl"))));
+        QVERIFY(bad.get_int("rpl") > good.get_int("rpl"));
+    }
+
     void unversionedFeedsAfterMonitor()
     {
         Options o;

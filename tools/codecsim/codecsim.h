@@ -23,6 +23,7 @@ struct Options {
     bool trace = false;           ///< log every message in and out
     int activePeers = 0;          ///< peers each codec has connected from the start
     bool stampLevels = false;     ///< add the send time (monotonic microseconds) to each levels element
+    int lossyPath = 0;            ///< this path of every tunnel (1-based) loses packets; 0: none
 
     // Faults, per client connection and counted from its accept, unless said otherwise.
     double stallAfter = -1;       ///< stop answering and sending; keep the socket open

@@ -82,6 +82,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("trace"), QStringLiteral("Print every message in and out (standard error).")},
         {QStringLiteral("active-peers"), QStringLiteral("Start each codec with N (up to 8) peers already connected."),
          QStringLiteral("N")},
+        {QStringLiteral("lossy-path"),
+         QStringLiteral("Path N (1-3) of every tunnel loses packets: its loss and retransmissions stay high."),
+         QStringLiteral("N")},
         {QStringLiteral("stamp-levels"),
          QStringLiteral("Add the send time (monotonic microseconds) to each levels element as \"sent_us\".")},
         {QStringLiteral("stall-after"),
@@ -128,6 +131,7 @@ int main(int argc, char *argv[])
     bool ok = parseCount(p, QStringLiteral("count"), 1, 65535, o.count, error) &&
               parseCount(p, QStringLiteral("metering-ms"), 0, 3600000, o.meteringMs, error) &&
               parseCount(p, QStringLiteral("active-peers"), 0, 8, o.activePeers, error) &&
+              parseCount(p, QStringLiteral("lossy-path"), 0, 3, o.lossyPath, error) &&
               parseSeconds(p, QStringLiteral("stall-after"), o.stallAfter, error) &&
               parseSeconds(p, QStringLiteral("close-after"), o.closeAfter, error) &&
               parseSeconds(p, QStringLiteral("garbage-after"), o.garbageAfter, error) &&

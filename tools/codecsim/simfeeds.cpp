@@ -268,10 +268,14 @@ Message Codec::tunStats()
     const bool lossy = r.chance(0.05);
     if (r.chance(0.05))
         t.throttled = !t.throttled;
-    t.pl = wander(r, t.pl, lossy ? 140 : 8, 6, 0, 1000);
+    // a path that loses packets (--lossy-path) carries most of the session's loss
+    const int lossyPath = m_server.options().lossyPath - 1;
+    const bool pathLoss = lossyPath >= 0 && lossyPath < int(t.paths.size());
+    const double usual = pathLoss ? 45 : 8;
+    t.pl = wander(r, t.pl, lossy ? 140 : usual, 6, 0, 1000);
     t.plt = wander(r, t.plt, 5, 4, 0, 1000);
-    t.pr = wander(r, t.pr, 6, 4, 0, 1000);
-    t.rpl = wander(r, t.rpl, 8, 6, 0, 1000);
+    t.pr = wander(r, t.pr, pathLoss ? 30 : 6, 4, 0, 1000);
+    t.rpl = wander(r, t.rpl, usual, 6, 0, 1000);
     t.rplt = wander(r, t.rplt, lossy ? 120 : 5, 4, 0, 1000);
     t.rpr = wander(r, t.rpr, 6, 4, 0, 1000);
     t.d = wander(r, t.d, t.dm * 0.5, 20, 5, 5000);
@@ -304,14 +308,16 @@ Message Codec::tunStats()
     direction("r", t.rd, t.rdm, t.rdma, t.rpl, t.rplt, t.rpr);
     encoder(s, rxBits, false);
 
-    for (const TunnelPath &path : t.paths) {
+    for (size_t i = 0; i < t.paths.size(); ++i) {
+        const TunnelPath &path = t.paths[i];
+        const bool losing = pathLoss && int(i) == lossyPath;
         Message &c = s.add_child("conn");
         c.set_int("li", path.li);
         c.set_int("ri", path.ri);
         auto rates = [&](const std::string &p, int bits, double delay, int maxDelay, double loss) {
             const double payload = bits * path.share * (1.0 + (r.unit() - 0.5) * 0.1);
             const double fec = payload * 0.2;
-            const double retransmit = payload * 0.02 * r.unit();
+            const double retransmit = payload * (losing ? 0.25 : 0.02) * r.unit();
             c.set_int(p + "td", i32(payload + fec + retransmit));
             if (t.throttled && p.empty())
                 c.set_int(p + "th", i32((payload + fec) * 0.75));
@@ -321,7 +327,11 @@ Message Codec::tunStats()
             c.set_int(p + "d", i32(delay * (0.8 + 0.4 * r.unit())));
             c.set_int(p + "dm", maxDelay);
             c.set_int(p + "dq", r.range(0, 40));
-            c.set_int(p + "pl", i32(loss * path.share));
+            // with a lossy path, nine tenths of the session's loss is on it
+            double pathLossRate = loss * path.share;
+            if (pathLoss)
+                pathLossRate = losing ? loss * 0.9 / path.share : loss * 0.1 / (1.0 - t.paths[size_t(lossyPath)].share);
+            c.set_int(p + "pl", i32(pathLossRate));
         };
         rates("", txBits, t.d, t.dm, t.pl);
         rates("r", rxBits, t.rd, t.rdm, t.rpl);
