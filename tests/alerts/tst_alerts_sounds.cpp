@@ -103,8 +103,10 @@ void AlertsSounds::soundFiles()
     QVERIFY(files.resolve("wav/other.wav").isEmpty());
     QVERIFY(files.resolve("wav").isEmpty());
     QCOMPARE(files.resolve(m_chosen), m_chosen);
-    QCOMPARE(AlertSoundFiles().searchFolders(), QStringList({QDir::currentPath(), QCoreApplication::applicationDirPath(),
-                                                            AlertSoundFiles::installedDataFolder()}));
+    const QString program = QCoreApplication::applicationDirPath();
+    QCOMPARE(AlertSoundFiles().searchFolders(),
+             QStringList({QDir::currentPath(), program, QDir::cleanPath(program + "/../share/quorvane"),
+                          AlertSoundFiles::installedDataFolder()}));
     QVERIFY(AlertSoundFiles::installedDataFolder().endsWith("/share/quorvane"));
 
     // The built-in sounds: short 16-bit PCM that any player takes.

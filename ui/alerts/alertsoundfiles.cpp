@@ -40,8 +40,14 @@ QStringList AlertSoundFiles::searchFolders() const
         return m_folders;
     // Asked each time: the working directory can change while the program runs.
     QStringList folders{QDir::currentPath()};
-    if (QCoreApplication::instance())
-        folders << QCoreApplication::applicationDirPath();
+    if (QCoreApplication::instance()) {
+        const QString programFolder = QCoreApplication::applicationDirPath();
+        folders << programFolder;
+        // An install moved to another prefix: <prefix>/bin/quorvane beside <prefix>/share/quorvane.
+        const QString relocated = QDir::cleanPath(programFolder + QStringLiteral("/../share/quorvane"));
+        if (relocated != installedDataFolder())
+            folders << relocated;
+    }
     folders << installedDataFolder();
     return folders;
 }

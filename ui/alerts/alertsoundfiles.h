@@ -8,8 +8,9 @@
 /**
  * Finds alert sound files. A relative path is looked up in the working
  * directory, then beside the program, then in the installed data folder
- * (<prefix>/share/quorvane), so the built-in "wav/..." defaults play from a
- * build tree and from a packaged install alike.
+ * (<prefix>/share/quorvane, found from the program's folder and from the
+ * configured prefix), so the built-in "wav/..." defaults play from a build
+ * tree and from a packaged install alike.
  */
 class AlertSoundFiles
 {
