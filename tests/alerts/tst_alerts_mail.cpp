@@ -124,6 +124,15 @@ void AlertsMail::headersStayHeaders()
     QVERIFY(!SmtpSender::envelopeAddressOk("ops@example.org>\r\nRCPT TO:<x@y.z"));
     QVERIFY(!SmtpSender::envelopeAddressOk("no-at-sign"));
     QVERIFY(SmtpSender::envelopeAddressOk("ops@example.org"));
+
+    // Such an address is reported at once, never handed to a server.
+    AlertMailer mailer;
+    mailer.setServer(serverAt(SmtpSink::closedPort()));
+    QSignalSpy failed(&mailer, &AlertMailer::mailFailed);
+    QTest::ignoreMessage(QtWarningMsg, "Alert e-mail not sent to \"ops @example.org\": not a usable address.");
+    mailer.alert(startedFacts(), {"ops @example.org"});
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(mailer.pending(), 0);
 }
 
 void AlertsMail::rateLimit_data()

@@ -61,6 +61,12 @@ void AlertMailer::alert(const AlertMailFacts &facts, const QStringList &recipien
     }
     const AlertMail mail = AlertMail::compose(f);
     for (const QString &recipient : recipients) {
+        // An address no server would take is not worth a retry.
+        if (!SmtpSender::envelopeAddressOk(recipient.trimmed())) {
+            qWarning("Alert e-mail not sent to \"%s\": not a usable address.", qPrintable(recipient));
+            emit mailFailed(recipient, mail.subject, QStringLiteral("not a usable address"));
+            continue;
+        }
         Job job;
         job.server = m_server;
         job.mail = OutgoingMail{m_server.sender, recipient.trimmed(), mail.subject, mail.body, f.time};
