@@ -4,6 +4,7 @@
 #include "iqmanager.h"
 #include "ipcmanager.h"
 #include "ipcprotocol.h"
+#include "presenceevents.h"
 #include "tunnelinfo.h"
 
 #include <QMetaObject>
@@ -78,6 +79,7 @@ IPCObject::IPCObject(const QUuid &uuid, IQManager *manager, QObject *parent)
     connect(this, &IQEndpointClient::finalRequiredMessageReceived, this, &IPCObject::allMessagesPresent);
 
     m_tunnelInfo = new TunnelInfo(this);
+    PresenceEvents::attach(this);
 }
 
 IPCObject::~IPCObject()

@@ -8,6 +8,8 @@ packages=(
   qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
   qtmultimedia5-dev libqt5multimedia5-plugins libqt5svg5-dev
   libbenchmark-dev
+  libcurl4-openssl-dev  # alert e-mails go out through libcurl's SMTP
+  python3-aiosmtpd      # the SMTP server the mail tests start on 127.0.0.1
   clang libclang-rt-dev
   xvfb xauth imagemagick x11-apps
   fonts-liberation2  # "Arial" of the style sheet: the metric-compatible Liberation Sans

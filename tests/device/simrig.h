@@ -152,3 +152,19 @@ public:
     int count(IQEndpointClient::DEVICE_STATE st) const { return states.count(st); }
     QList<IQEndpointClient::DEVICE_STATE> states;
 };
+
+/** The audio connection events (started, ended) a session raised, in order; presence events left out. */
+class AudioEvents : public QObject
+{
+public:
+    explicit AudioEvents(IPCObject *s)
+    {
+        QObject::connect(s, &IPCObject::deviceEvent, this, [this](IPCObject *, QV_EVENT e) {
+            if (e == QV_EVENT_AUDIO_CONNECTION_STARTED || e == QV_EVENT_AUDIO_CONNECTION_ENDED)
+                events.append(e);
+        });
+    }
+    int count() const { return events.size(); }
+    QV_EVENT at(int i) const { return events.at(i); }
+    QList<QV_EVENT> events;
+};

@@ -57,7 +57,7 @@ void DeviceCommands::connectPeerOnTheWire()
     SimRig rig;
     QVERIFY(rig.ok());
     IPCObject *s = rig.connect();
-    QSignalSpy events(s, &IPCObject::deviceEvent);
+    AudioEvents events(s);
     QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::READY, Long);
     const QString def = s->defaultProfileId();
     QString other;
@@ -80,7 +80,7 @@ void DeviceCommands::connectPeerOnTheWire()
     QTRY_VERIFY_WITH_TIMEOUT(peerActive(s, 1), Long);
     QCOMPARE(callRequests(rig, mark), std::vector<std::string>{"connect"});
     QTRY_COMPARE_WITH_TIMEOUT(events.count(), 1, Long);
-    QCOMPARE(events.at(0).at(1).value<QV_EVENT>(), QV_EVENT_AUDIO_CONNECTION_STARTED);
+    QCOMPARE(events.at(0), QV_EVENT_AUDIO_CONNECTION_STARTED);
     const QString name1 = s->peersById().value(1)->name;
     QVERIFY(s->eventLog().lines().first().text().endsWith("Audio connection started. Active peers: " + name1));
     QCOMPARE(s->chanState(), QString("Connected"));
@@ -103,7 +103,7 @@ void DeviceCommands::connectPeerOnTheWire()
     s->disconnectPeer(1);
     QTRY_VERIFY_WITH_TIMEOUT(!peerActive(s, 1), Long);
     QTRY_COMPARE_WITH_TIMEOUT(events.count(), 4, Long);
-    QCOMPARE(events.at(3).at(1).value<QV_EVENT>(), QV_EVENT_AUDIO_CONNECTION_ENDED);
+    QCOMPARE(events.at(3), QV_EVENT_AUDIO_CONNECTION_ENDED);
     QVERIFY(s->eventLog().lines().first().text().endsWith("Audio connection ended. Disconnected peers: " + name1));
     s->disconnectAll();
     QTRY_VERIFY_WITH_TIMEOUT(s->activePeers().isEmpty(), Long);

@@ -220,7 +220,7 @@ void DeviceSession::restartComparesWithPeersBefore()
     QVERIFY(rig.ok());
     IPCObject *s = rig.connect();
     StateLog log(s);
-    QSignalSpy events(s, &IPCObject::deviceEvent);
+    AudioEvents events(s);
     QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::READY, Long);
     QCOMPARE(s->activePeerIds().size(), 1);
     const QString name = s->activePeers().first()->name;
@@ -240,7 +240,7 @@ void DeviceSession::restartComparesWithPeersBefore()
     QVERIFY(s->cachedMessage("weftlineSettings", m));
 
     QTRY_COMPARE_WITH_TIMEOUT(events.count(), 1, Long);
-    QCOMPARE(events.at(0).at(1).value<QV_EVENT>(), QV_EVENT_AUDIO_CONNECTION_ENDED);
+    QCOMPARE(events.at(0), QV_EVENT_AUDIO_CONNECTION_ENDED);
     QVERIFY(s->eventLog().lines().first().text().endsWith("Audio connection ended. Disconnected peers: " + name));
     QVERIFY(s->activePeerIds().isEmpty());
     QCOMPARE(rig.count("getPeerList/peerList"), 2);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+/** Where alert sounds go: the one seam between the alert handler and the sound system. */
+class SoundPlayer
+{
+public:
+    virtual ~SoundPlayer() = default;
+    /** Starts playing the existing file @p path and returns at once. */
+    virtual void play(const QString &path) = 0;
+};
+
+/**
+ * Plays through Qt Multimedia. A machine without an audio output plays
+ * nothing; that is logged once.
+ */
+class QSoundPlayer : public SoundPlayer
+{
+public:
+    void play(const QString &path) override;
+
+private:
+    enum class Output { Unknown, Present, Missing };
+    Output m_output = Output::Unknown;
+};
+
+/** Keeps what would have been played, in order (tests, and a window without sound). */
+class RecordingSoundPlayer : public SoundPlayer
+{
+public:
+    void play(const QString &path) override { played.append(path); }
+    QStringList played;
+};
