@@ -27,6 +27,11 @@ void SendDialog::setDevices(const QList<IPCObject *> &devices)
         item->setCheckState(Qt::Unchecked);
         m_devices.append(device);
     }
+    // Wide enough for the longest unit name and address, within reason.
+    QListWidget *list = m_ui->deviceList;
+    const int wanted = list->sizeHintForColumn(0) + 2 * list->frameWidth() + 24;
+    list->setMinimumWidth(qBound(200, wanted, 600));
+    adjustSize();
 }
 
 QList<IPCObject *> SendDialog::chosenDevices() const
