@@ -152,6 +152,8 @@ class UiConnectionsLive : public QObject
 private slots:
     void initTestCase() { registerDeviceMetaTypes(); }
 
+    void entryDialogStates_data();
+    void entryDialogStates();
     void entryRequests_data();
     void entryRequests();
     void connectCases_data();
@@ -163,6 +165,36 @@ private slots:
     void copiesToASecondCodec();
     void listsFollowTheDevice();
 };
+
+void UiConnectionsLive::entryDialogStates_data()
+{
+    QTest::addColumn<bool>("oldFirmware");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<bool>("macEnabled");
+
+    QTest::newRow("unchecked") << false << int(Qt::Unchecked) << false;
+    QTest::newRow("partly checked") << false << int(Qt::PartiallyChecked) << false;
+    QTest::newRow("checked") << false << int(Qt::Checked) << true;
+    QTest::newRow("checked on old firmware") << true << int(Qt::Checked) << false;
+}
+
+void UiConnectionsLive::entryDialogStates()
+{
+    QFETCH(bool, oldFirmware);
+    QFETCH(int, box);
+    QFETCH(bool, macEnabled);
+    AddEntry d;
+    auto *mac = child<QLineEdit>(&d, "macAddressLineEdit");
+    QVERIFY(!mac->isEnabled()); // until the box is ticked
+    QVERIFY(!d.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    if (oldFirmware)
+        d.disableWeftline();
+    auto *check = child<QCheckBox>(&d, "weftlineEnableCheckBox");
+    check->setCheckState(Qt::CheckState(box));
+    QCOMPARE(mac->isEnabled(), macEnabled);
+    QCOMPARE(check->isEnabled(), !oldFirmware);
+    QCOMPARE(d.values().weftline, box == Qt::Checked);
+}
 
 void UiConnectionsLive::entryRequests_data()
 {
