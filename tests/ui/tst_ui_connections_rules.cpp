@@ -1,11 +1,8 @@
 // The address book's and the profile editor's pure rules, row by row: peer
-// rows, the list filter, the profile tree and its selection, the names the
-// profile list gives.
+// rows, the list filter, the profile tree and its selection.
 
 #include "connections/listfilter.h"
 #include "connections/peerrows.h"
-#include "connections/profileactions.h"
-#include "connections/profilelist.h"
 #include "connections/profilerows.h"
 #include "qtmessage.h"
 
@@ -73,12 +70,9 @@ private slots:
     void filter_data();
     void filter();
     void profileTree();
-    void remoteRowsFromDefaults();
-    void channelWithoutRemoteSettings();
+    void remoteRows();
     void advancedToggleKeepsSelection_data();
     void advancedToggleKeepsSelection();
-    void profileNames_data();
-    void profileNames();
 };
 
 void UiConnectionsRules::peerRow_data()
@@ -159,7 +153,7 @@ void UiConnectionsRules::profileTree()
     QCOMPARE(g[1].rows[0].type, QString("codec"));
 }
 
-void UiConnectionsRules::remoteRowsFromDefaults()
+void UiConnectionsRules::remoteRows()
 {
     // No "remote" record: the remote rows show the defaults...
     const ProfileTreeInput in = input(OnChannel1, false);
@@ -177,14 +171,12 @@ void UiConnectionsRules::remoteRowsFromDefaults()
     ProfileTreeInput next = in;
     next.profile = edited;
     QCOMPARE(ProfileRows::build(next)[2].rows[0].value, QString("Follow local encoder"));
-}
 
-void UiConnectionsRules::channelWithoutRemoteSettings()
-{
-    const QVector<ProfileGroup> g = ProfileRows::build(
+    // A channel with "remote_opts" false: no remote group at all, the channel's own options only.
+    const QVector<ProfileGroup> mobile = ProfileRows::build(
         input("<profile id=\"5\"><settings name=\"Mobile\" channel=\"2\"/><remote buffer=\"90\"/></profile>", true));
-    QCOMPARE(g.size(), 2);
-    QCOMPARE(labels(g[1]), QStringList{"Buffer=400"});
+    QCOMPARE(mobile.size(), 2);
+    QCOMPARE(labels(mobile[1]), QStringList{"Buffer=400"});
 }
 
 void UiConnectionsRules::advancedToggleKeepsSelection_data()
@@ -213,28 +205,6 @@ void UiConnectionsRules::advancedToggleKeepsSelection()
     QCOMPARE(path.row, row);
     if (!key.isEmpty() && group > 0)
         QCOMPARE(g[group].rows[row].key(), key);
-}
-
-void UiConnectionsRules::profileNames_data()
-{
-    QTest::addColumn<bool>("isDefault");
-    QTest::addColumn<QString>("rowText");
-    QTest::addColumn<QString>("duplicate");
-
-    QTest::newRow("the default") << true << "<Morning Show>" << "Morning Show (Copy)";
-    QTest::newRow("another") << false << "Morning Show" << "Morning Show (Copy)";
-}
-
-void UiConnectionsRules::profileNames()
-{
-    QFETCH(bool, isDefault);
-    QFETCH(QString, rowText);
-    QFETCH(QString, duplicate);
-    ProfileSummary summary{"4", "Morning Show", false, isDefault};
-    QCOMPARE(ProfileList::rowText(summary), rowText);
-    // The duplicate is named after the plain name the row carries, never its brackets.
-    const SelectedProfile selected{summary.id, summary.name, summary.factory, summary.isDefault};
-    QCOMPARE(ProfileActions::duplicateName(selected), duplicate);
 }
 
 QTEST_GUILESS_MAIN(UiConnectionsRules)

@@ -81,7 +81,8 @@ bool PeerActions::removePeer(IPCObject *session, const SelectedPeer &peer)
 
 int PeerActions::copyToDevices(IPCObject *session, const SelectedPeer &peer, QWidget *parent)
 {
-    if (!session || !peer.isValid())
+    // A directory entry is the directory server's, not an address-book entry to copy.
+    if (!session || !peer.isValid() || peer.directory)
         return 0;
     Message entry;
     if (!session->findPeer(peer.id, entry))
