@@ -473,7 +473,14 @@ bool IPCObject::connectPeer(const QString &peerId, const QString &profileId)
     }
     if (!peer)
         return false;
-    const int profile = profileId.toInt();
+    bool numeric = false;
+    const int profile = profileId.toInt(&numeric, 10);
+    // An empty id would read as 0 and quietly move the entry to the default profile.
+    if (!numeric) {
+        qWarning("IPCObject %s: connect refused, profile id \"%s\" is not a number", qPrintable(endpointName()),
+                 qPrintable(profileId));
+        return false;
+    }
     // A peer on profile 0 follows the device's default profile already.
     if (peer->profile != profile && !(peer->profile == 0 && profileId == m_defaultProfileId))
         setPeerSettings(peerId.toInt(), profile);
@@ -530,12 +537,14 @@ void IPCObject::addPeer(const QString &name, const QString &addr, const QString 
 
 void IPCObject::copyPeer(const Message &peer)
 {
+    // A codec's peer entries carry "pw" and "weftline"; the longer names are
+    // read only when those are missing.
     Message m("addPeer");
     m.set_string("addr", peer.get_string("addr"));
-    m.set_string("password", peer.get_string("password"));
+    m.set_string("password", peer.get_string(peer.has_attribute("pw") ? "pw" : "password"));
     m.set_string("name", peer.get_string("name"));
     m.set_string("unit", peer.get_string("unit"));
-    m.set_bool("use_weftline", peer.get_bool("use_weftline"));
+    m.set_bool("use_weftline", peer.get_bool(peer.has_attribute("weftline") ? "weftline" : "use_weftline"));
     send(m);
 }
 

@@ -144,7 +144,8 @@ public:
     /**
      * Connects to the peer @p peerId with the profile @p profileId, assigning
      * the profile first when the peer does not use it already. False (nothing
-     * sent) when the peer is not in the last peer list.
+     * sent) when the peer is not in the last peer list or @p profileId is not
+     * a decimal number (an empty one included).
      */
     bool connectPeer(const QString &peerId, const QString &profileId);
     void disconnectPeer(int peerId);
@@ -154,7 +155,10 @@ public:
     void addPeer(const QString &name, const QString &addr, const QString &password);
     /** An entry reached through the tunnel service of unit @p unit. */
     void addPeer(const QString &name, const QString &addr, const QString &password, const QString &unit);
-    /** Adds a copy of another device's peer entry. */
+    /**
+     * Adds a copy of another device's peer entry: its password from "pw"
+     * (else "password"), its tunnel flag from "weftline" (else "use_weftline").
+     */
     void copyPeer(const Message &peer);
     void removePeer(int peerId);
     void setProfile(const Message &profile);

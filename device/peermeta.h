@@ -46,6 +46,8 @@ public:
     QString canConnect;
     QString id;
     int profile = 0;
+    /** The whole "addr" value, port or IPv6 brackets included (the entry dialog edits this). */
+    QString addr;
     QString host;
     QString name;
     QString password;

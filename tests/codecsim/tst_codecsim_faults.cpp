@@ -142,6 +142,27 @@ private slots:
         QVERIFY(!sawSystemOpts);
     }
 
+    void shortPeerKeys()
+    {
+        Options o;
+        o.shortPeerKeys = true;
+        SimFixture f(o);
+        SimTestClient c;
+        QVERIFY(c.connectTo(f.port()));
+        QVERIFY(c.loginVersioned());
+        c.send(SimTestClient::request("getPeerList", "peerList"));
+        Message m;
+        QVERIFY(c.waitResp("peerList", m));
+        QVERIFY(m.child_count() > 0);
+        // only the names the firmware uses: "pw" on address-book entries, "weftline" on all
+        for (int i = 0; i < m.child_count(); ++i) {
+            const Message &p = m.get_child(i);
+            QVERIFY(p.has_attribute("weftline") && !p.has_attribute("use_weftline"));
+            QVERIFY(!p.has_attribute("password"));
+            QCOMPARE(p.has_attribute("pw"), !p.has_child("directory"));
+        }
+    }
+
     // ---- clients that misbehave ----
 
     void garbageFromAClient()

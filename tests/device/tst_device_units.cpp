@@ -50,6 +50,8 @@ private slots:
     void disconnectAllEmptiesPeerStats();
     void commands();
     void connectPeerRules();
+    void copyPeerKeys_data();
+    void copyPeerKeys();
     void profileCopyWrittenOnce();
     void profileCopyRefused();
     void versionNoticeFetchesTheRecord();
@@ -313,6 +315,7 @@ void DeviceUnits::peerTables()
     const PeerMetaPtr host = s.peersById().value(1);
     QVERIFY(host);
     QCOMPARE(host->host, QString("10.0.0.9"));
+    QCOMPARE(host->addr, QString("10.0.0.9:9001"));
     QCOMPARE(host->password, QString("pw1"));
     QCOMPARE(host->profile, 4);
     QVERIFY(host->stored);
@@ -634,6 +637,9 @@ void DeviceUnits::connectPeerRules()
                                      peer(3, "Other", false, "profile=\"2\"")}));
     s.clearQueue();
     QVERIFY(!s.connectPeer("99", "4"));
+    // An empty or non-numeric profile id would read as 0: the entry's profile would change.
+    QVERIFY(!s.connectPeer("3", ""));
+    QVERIFY(!s.connectPeer("3", "x4"));
     QVERIFY(s.queuedMessages().empty());
 
     QVERIFY(s.connectPeer("1", "4"));
@@ -651,6 +657,36 @@ void DeviceUnits::connectPeerRules()
     QCOMPARE(s.queuedNames(), (std::vector<std::string>{"setPeerSettings", "connect"}));
     QCOMPARE(s.queuedMessages()[0].get_int("id"), 3);
     QCOMPARE(s.queuedMessages()[0].get_int("profile"), 4);
+}
+
+void DeviceUnits::copyPeerKeys_data()
+{
+    QTest::addColumn<QString>("attributes");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("weftline");
+
+    QTest::newRow("the codec's own keys") << "pw=\"p1\" weftline=\"true\"" << "p1" << true;
+    QTest::newRow("the longer keys only") << "password=\"p2\" use_weftline=\"true\"" << "p2" << true;
+    QTest::newRow("both: the codec's own win") << "pw=\"p3\" password=\"old\" weftline=\"false\" use_weftline=\"true\""
+                                               << "p3" << false;
+    QTest::newRow("neither") << "" << "" << false;
+}
+
+void DeviceUnits::copyPeerKeys()
+{
+    QFETCH(QString, attributes);
+    QFETCH(QString, password);
+    QFETCH(bool, weftline);
+    ProbeSession s;
+    const std::string text = "<peer id=\"3\" name=\"N\" addr=\"10.1.1.1:9000\" unit=\"02:5E:00:00:00:07\" "
+        + attributes.toStdString() + "/>";
+    s.copyPeer(xml(text.c_str()));
+    QCOMPARE(s.queuedMessages().size(), size_t(1));
+    const Message m = s.queuedMessages()[0];
+    QCOMPARE(QString::fromStdString(m.get_string("password")), password);
+    QCOMPARE(m.get_bool("use_weftline"), weftline);
+    QCOMPARE(m.get_string("addr"), std::string("10.1.1.1:9000"));
+    QVERIFY(!m.has_attribute("pw") && !m.has_attribute("weftline"));
 }
 
 void DeviceUnits::profileCopyWrittenOnce()

@@ -32,6 +32,7 @@ struct Options {
     double oversizeAfter = -1;    ///< send more than 2 MiB without a 0x00
     bool oldPong = false;         ///< answer ping with another seq, like old firmware
     bool noSystemOpts = false;    ///< never push the systemOpts record
+    bool shortPeerKeys = false;   ///< peer entries carry the password only as "pw" and the tunnel flag only as "weftline"
     double firmwareChangeAfter = -1; ///< per codec, counted from its first login: new firmware version
 };
 

@@ -99,6 +99,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("old-pong"),
          QStringLiteral("Fault: answer ping with another seq, as old firmware does, while otherwise versioned.")},
         {QStringLiteral("no-system-opts"), QStringLiteral("Fault: never send the required \"systemOpts\" record.")},
+        {QStringLiteral("short-peer-keys"),
+         QStringLiteral("Peer entries carry the password only as \"pw\" and the tunnel flag only as "
+                        "\"weftline\" (not also as \"password\" and \"use_weftline\").")},
         {QStringLiteral("firmware-change-after"),
          QStringLiteral("Fault: SECONDS after a codec's first login, push a \"version\" notice and "
                         "change its version record."),
@@ -128,6 +131,7 @@ int main(int argc, char *argv[])
     o.stampLevels = p.isSet(QStringLiteral("stamp-levels"));
     o.oldPong = p.isSet(QStringLiteral("old-pong"));
     o.noSystemOpts = p.isSet(QStringLiteral("no-system-opts"));
+    o.shortPeerKeys = p.isSet(QStringLiteral("short-peer-keys"));
     bool ok = parseCount(p, QStringLiteral("count"), 1, 65535, o.count, error) &&
               parseCount(p, QStringLiteral("metering-ms"), 0, 3600000, o.meteringMs, error) &&
               parseCount(p, QStringLiteral("active-peers"), 0, 8, o.activePeers, error) &&

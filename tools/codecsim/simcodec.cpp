@@ -198,7 +198,7 @@ void Codec::pushNotice(const Message &notice, const std::string &subscription, c
 
 void Codec::pushPeerList()
 {
-    pushRecord(records::peerList(m_state, m_desc, m_server.now()));
+    pushRecord(records::peerList(m_state, m_desc, m_server.now(), m_server.options().shortPeerKeys));
 }
 
 void Codec::pushProfileList()
@@ -246,7 +246,7 @@ void Codec::getCodecList(Client &c, const Message &r)
 
 void Codec::getPeerList(Client &c, const Message &r)
 {
-    answer(c, r, records::peerList(m_state, m_desc, m_server.now()));
+    answer(c, r, records::peerList(m_state, m_desc, m_server.now(), m_server.options().shortPeerKeys));
 }
 
 void Codec::getDirectoryServer(Client &c, const Message &r)

@@ -62,7 +62,7 @@ Message pushed(const Message &record)
     return notice("unso", record);
 }
 
-Message peerList(const CodecState &s, const Descriptions &d, uint64_t now)
+Message peerList(const CodecState &s, const Descriptions &d, uint64_t now, bool shortKeys)
 {
     Message list("peerList");
     const bool directory = s.directoryEnabled();
@@ -82,12 +82,15 @@ Message peerList(const CodecState &s, const Descriptions &d, uint64_t now)
         m.set_string("backup_id", std::to_string(p.backupId));
         m.set_bool("retry_primary", p.retryPrimary);
         m.set_string("unit", p.unit);
-        // the flag and the password under both names that readers look for
+        // the flag and the password under both names that readers look for,
+        // unless the codec is told to send only the names its firmware uses
         m.set_bool("weftline", p.weftline);
-        m.set_bool("use_weftline", p.weftline);
+        if (!shortKeys)
+            m.set_bool("use_weftline", p.weftline);
         if (!p.directory) {
             m.set_string("pw", p.password);
-            m.set_string("password", p.password);
+            if (!shortKeys)
+                m.set_string("password", p.password);
         }
         if (p.active) {
             m.set_string("channel", p.channel);

@@ -14,7 +14,8 @@ namespace codecsim {
  */
 namespace records {
 
-Message peerList(const CodecState &s, const Descriptions &d, uint64_t now);
+/** @p shortKeys: the password only as "pw" and the tunnel flag only as "weftline". */
+Message peerList(const CodecState &s, const Descriptions &d, uint64_t now, bool shortKeys = false);
 Message profileList(const CodecState &s);
 Message channelList(const CodecState &s);
 Message sysOptions(const CodecState &s);
