@@ -1,9 +1,9 @@
 #include "ipcobject.h"
 
-#include "iqcommonapp.h"
-#include "iqmanager.h"
 #include "ipcmanager.h"
 #include "ipcprotocol.h"
+#include "iqcommonapp.h"
+#include "iqmanager.h"
 #include "tunnelinfo.h"
 
 #include <QMetaObject>
@@ -264,14 +264,16 @@ void IPCObject::handleResponse(const Message &message)
     // local ones too) carry nothing.
     if (!isVersioned() || isClosing())
         return;
-    if (const AttrValue *seq = message.attr("seq")) {
-        std::string scratch;
-        dispatch(std::make_shared<const Message>(message), seq->text(scratch), Route::Answer);
-    } else if (message.child_count() > 0) {
-        dispatch(std::make_shared<const Message>(message), message.get_child(0).name(), Route::Answer);
-    } else {
+    std::string scratch;
+    const std::string *key = nullptr;
+    if (const AttrValue *seq = message.attr("seq"))
+        key = &seq->text(scratch);
+    else if (message.child_count() > 0)
+        key = &message.get_child(0).name();
+    if (key)
+        dispatch(message, *key, Route::Answer);
+    else
         qWarning("not storing seq-less response which has %d params...", int(message.attributes().size()));
-    }
 }
 
 void IPCObject::handleUnsolicited(const Message &message)
@@ -279,7 +281,7 @@ void IPCObject::handleUnsolicited(const Message &message)
     if (isClosing())
         return;
     if (!isVersioned()) {
-        dispatch(std::make_shared<const Message>(message), message.name(), Route::Notice);
+        dispatch(message, message.name(), Route::Notice);
         return;
     }
     // The answer to the handshake's ping carries nothing for the session.
@@ -293,106 +295,10 @@ void IPCObject::handleUnsolicited(const Message &message)
             return;
         }
         const Message &record = message.get_child(0);
-        dispatch(std::make_shared<const Message>(record), record.name(), Route::Push);
+        dispatch(record, record.name(), Route::Push);
         return;
     }
-    dispatch(std::make_shared<const Message>(message), noticeKey(std::move(id)), Route::Notice);
-}
-
-void IPCObject::dispatch(std::shared_ptr<const Message> message, const std::string &key, Route route)
-{
-    QString qkey;
-    int index;
-    bool withMessage;
-    {
-        std::lock_guard<std::mutex> guard(m_memoMutex);
-        if (m_memo.key != key || m_memo.route != route || m_memo.qkey.isNull()) {
-            m_memo.key = key;
-            m_memo.route = route;
-            m_memo.qkey = QString::fromStdString(key);
-            if (route == Route::Notice) {
-                m_memo.index = callbackIndex("cb_unso_" + key, true);
-                m_memo.withMessage = true;
-            } else {
-                // An answer's slot reads the cache, unless it takes the
-                // answer itself (one that must not see a newer answer).
-                m_memo.index = callbackIndex("cb_resp_" + key, true);
-                m_memo.withMessage = m_memo.index >= 0;
-                if (m_memo.index < 0)
-                    m_memo.index = callbackIndex("cb_resp_" + key, false);
-            }
-        }
-        qkey = m_memo.qkey;
-        index = m_memo.index;
-        withMessage = m_memo.withMessage;
-    }
-    put(qkey, message);
-    if (index >= 0) {
-        invokeCallbackIndex(index, withMessage ? std::move(message) : nullptr);
-    } else if (route == Route::Push) {
-        qWarning("missing function cb_resp_%s", key.c_str());
-    } else if (route == Route::Notice) {
-        qWarning("missing callback cb_unso_%s", key.c_str());
-    }
-    requiredMessageArrived(qkey);
-}
-
-void IPCObject::put(const QString &key, std::shared_ptr<const Message> entry)
-{
-    std::shared_ptr<const Message> old;
-    std::lock_guard<std::mutex> guard(lock);
-    auto it = m_store.find(key);
-    if (it == m_store.end()) {
-        m_store.insert(key, std::move(entry));
-    } else {
-        old.swap(*it); // freed after the lock is released
-        *it = std::move(entry);
-    }
-}
-
-void IPCObject::storeInCache(const Message &message, const QString &key)
-{
-    if (message.name().empty() && message.attributes().empty() && message.child_count() == 0)
-        qWarning("IQ Warning: storing empty message into cache with msgname=%s", message.name().c_str());
-    put(key, std::make_shared<const Message>(message));
-}
-
-bool IPCObject::getFromCache(const QString &key, Message &out)
-{
-    std::lock_guard<std::mutex> guard(lock);
-    auto it = m_store.constFind(key);
-    if (it == m_store.constEnd())
-        return false;
-    out = **it;
-    return true;
-}
-
-void IPCObject::clearCache()
-{
-    QHash<QString, std::shared_ptr<const Message>> old;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        old.swap(m_store);
-    }
-}
-
-bool IPCObject::cachedMessage(const QString &key, Message &out)
-{
-    return getFromCache(key, out);
-}
-
-Message IPCObject::cachedMessage(const QString &key)
-{
-    if (std::shared_ptr<const Message> m = cachedShared(key))
-        return *m;
-    qWarning("Missing expected message: %s", qPrintable(key));
-    return Message();
-}
-
-std::shared_ptr<const Message> IPCObject::cachedShared(const QString &key) const
-{
-    std::lock_guard<std::mutex> guard(lock);
-    return m_store.value(key);
+    dispatch(message, noticeKey(std::move(id)), Route::Notice);
 }
 
 // ---------------------------------------------------------------------------
@@ -491,7 +397,7 @@ void IPCObject::disconnectPeer(int peerId)
 void IPCObject::disconnectAll()
 {
     sendPlain("disconnect");
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
     m_peerStatsById.clear();
 }
 
@@ -749,7 +655,7 @@ void IPCObject::cb_resp_profileList()
         profiles.append(s);
     }
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(m_cacheMutex);
         m_defaultProfileId = defaultId;
         m_profiles.swap(profiles);
     }
@@ -803,7 +709,7 @@ void IPCObject::cb_resp_peerList()
     }
 
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(m_cacheMutex);
         m_allPeers.swap(all);
         m_activePeers.swap(active);
         m_addressPeers.swap(address);
@@ -895,7 +801,7 @@ void IPCObject::cb_resp_channelStats()
     if (!stats)
         return;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(m_cacheMutex);
         const int n = stats->child_count();
         for (int i = 0; i < n; ++i) {
             const Message &channel = stats->get_child(i);
@@ -938,7 +844,7 @@ void IPCObject::cb_resp_peerStats()
     }
     {
         // Only the peers of the latest update.
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(m_cacheMutex);
         m_peerStatsById.swap(table);
     }
     emit recvPeerStats(m_uuid);

@@ -36,10 +36,11 @@ void registerDeviceMetaTypes();
  * and the commands the program sends it.
  *
  * Threads: the object lives in the application thread, where all its slots
- * and signals run. The manager's loop thread stores into the cache and calls
- * after_auth(); the cache is guarded by the session's own lock, held only for
- * one store or fetch. The derived tables are written by the slots and read by
- * the views, all on the application thread.
+ * and signals run. The manager's loop thread stores into the cache (through
+ * the endpoint client's dispatch; the session only names the key and the
+ * route) and calls after_auth(); the cache is guarded by the endpoint's lock,
+ * held only for one store or fetch. The derived tables are written by the
+ * slots and read by the views, all on the application thread.
  *
  * Create sessions with create() (or construct and registerEndpoint()) and end
  * them with destroySession(), never with delete while registered.
@@ -93,13 +94,7 @@ public:
      */
     void destroySession();
 
-    // Cache
-    /** A copy of the message under @p key; false when there is none. */
-    bool cachedMessage(const QString &key, Message &out);
-    /** The message under @p key, or an empty one after the warning "Missing expected message: ". */
-    Message cachedMessage(const QString &key);
-    /** The cached entry itself, shared (never changed once stored); null when absent. */
-    std::shared_ptr<const Message> cachedShared(const QString &key) const;
+    // Cache (cachedMessage() and cachedShared() of the endpoint client)
     /** Copies the first profile of the cached "profileList" whose "id" is @p id. */
     bool findProfile(const QString &id, Message &out);
     /** Copies the first peer of the cached "peerList" whose "id" is @p id. */
@@ -265,21 +260,15 @@ public slots:
 protected:
     void onEnterAuthenticated() override;
     void initialise() override;
+    /** Keys an answer by its seq, else by its first child's name. */
     void handleResponse(const Message &message) override;
+    /** Unwraps "unso" pushes; keys notices by id, and old firmware's bare records by their name. */
     void handleUnsolicited(const Message &message) override;
-    void storeInCache(const Message &message, const QString &key) override;
-    bool getFromCache(const QString &key, Message &out) override;
-    void clearCache() override;
 
     /** Reads the eight levels of @p levels and emits recvLevels, then recvAllLevels. */
     void emitLevels(const Message &levels);
 
 private:
-    enum class Route { Answer, Push, Notice };
-    /** Caches @p message under @p key and calls its slot (loop thread). */
-    void dispatch(std::shared_ptr<const Message> message, const std::string &key, Route route);
-    /** Stores the shared entry under @p key. */
-    void put(const QString &key, std::shared_ptr<const Message> entry);
     void sendPlain(const char *command);
     void sendWithSeq(const char *command, const char *seq);
 
@@ -305,26 +294,11 @@ private:
     QStringList m_emailAddresses;
     int m_activeCount = -1;
 
-    /** Guards the cache and the tables derived from it. */
-    mutable std::mutex lock;
-    QHash<QString, std::shared_ptr<const Message>> m_store;
     TunnelInfo *m_tunnelInfo = nullptr;
     std::atomic<bool> m_meteringOn{true};
 
     QPointer<IQManager> m_manager;
     QTimer m_versionTimer;
-
-    // The last key dispatched, with its Qt form and slot: levels arrive under
-    // the same key many times a second.
-    struct Memo {
-        std::string key;
-        Route route = Route::Answer;
-        QString qkey;
-        int index = -1;
-        bool withMessage = false;
-    };
-    std::mutex m_memoMutex;
-    Memo m_memo;
 };
 
 Q_DECLARE_METATYPE(IPCObject *)
