@@ -1,6 +1,8 @@
 #include "ipcobject.h"
 
+#include "ipcaddress.h"
 #include "ipcmanager.h"
+#include "ipcmutex.h"
 #include "ipcprotocol.h"
 #include "iqcommonapp.h"
 #include "iqmanager.h"
@@ -55,6 +57,33 @@ inline float level(const Message &m, std::string_view name)
     return a ? a->toFloat() : FLT_MIN;
 }
 
+bool refused(const Message &answer)
+{
+    return answer.get_bool("fail");
+}
+
+// Runs on the manager thread. The host-name lookup may take long and holds
+// no lock; the check and the connect share the manager's lock with the
+// removal, so a session destroyed meanwhile never gets an endpoint (nor a
+// login with an empty password) created under its name.
+void connectUnlessRemoved(IQManager *manager, const std::string &target, const std::string &name,
+                          const std::shared_ptr<std::atomic<bool>> &removed)
+{
+    if (removed->load(std::memory_order_acquire))
+        return;
+    IpcPlatform::SocketAddress address;
+    std::string host;
+    std::string error;
+    if (!IPCAddress::parse(target, address, &host) && !host.empty()) {
+        if (!IpcPlatform::resolveHost(host, address, error))
+            address.family = IpcPlatform::FamilyUnknown;
+    }
+    IPCLockGuard guard(&manager->mutex());
+    if (removed->load(std::memory_order_acquire))
+        return;
+    manager->manager().connect("xmls", "stream", address, name, host, error);
+}
+
 } // namespace
 
 IPCObject::IPCObject(const QUuid &uuid, IQManager *manager, QObject *parent)
@@ -66,9 +95,15 @@ IPCObject::IPCObject(const QUuid &uuid, IQManager *manager, QObject *parent)
     set_receive_timeout(ReceiveTimeoutSeconds);
     setPassword(QStringLiteral("tarlin"));
 
+    m_versionTimer.setObjectName(QStringLiteral("versionTimer"));
     m_versionTimer.setSingleShot(true);
     m_versionTimer.setInterval(100);
     connect(&m_versionTimer, &QTimer::timeout, this, &IPCObject::cmd_get_version_slot);
+    m_missingRecordsTimer.setSingleShot(true);
+    m_missingRecordsTimer.setInterval(20000);
+    connect(&m_missingRecordsTimer, &QTimer::timeout, this, &IPCObject::reportMissingRecords);
+    // Raised on entering AUTHENTICATED, on this thread.
+    connect(this, &IQEndpointClient::initializing, &m_missingRecordsTimer, QOverload<>::of(&QTimer::start));
 
     connect(this, &IQEndpointClient::connecting, this, &IPCObject::emitChangedState_connecting);
     connect(this, &IQEndpointClient::connected, this, &IPCObject::emitChangedState_connected);
@@ -83,8 +118,12 @@ IPCObject::IPCObject(const QUuid &uuid, IQManager *manager, QObject *parent)
 IPCObject::~IPCObject()
 {
     // Out of the manager before the members go: the loop stores into them.
-    if (IPCManager *m = manager())
-        m->forget_endpoint(this);
+    {
+        IPCLockGuard guard(m_manager ? &m_manager->mutex() : nullptr);
+        m_removed->store(true, std::memory_order_release);
+        if (IPCManager *m = manager())
+            m->forget_endpoint(this);
+    }
     dropPendingCallbacks();
 }
 
@@ -138,9 +177,15 @@ void IPCObject::connectToDevice()
         qWarning("IPCObject %s: no network manager to connect through", qPrintable(endpointName()));
         return;
     }
-    QMetaObject::invokeMethod(m_manager, "connect_client", Q_ARG(QString, QStringLiteral("xmls")),
-                              Q_ARG(QString, QStringLiteral("stream")), Q_ARG(QString, connectTarget(m_address, m_port)),
-                              Q_ARG(QString, endpointName()));
+    // Queued to the manager thread, where host names are looked up; a
+    // removal that overtakes it makes it do nothing.
+    QMetaObject::invokeMethod(
+        m_manager.data(),
+        [manager = m_manager.data(), target = connectTarget(m_address, m_port).toUtf8().toStdString(),
+         name = endpointName().toUtf8().toStdString(), removed = m_removed] {
+            connectUnlessRemoved(manager, target, name, removed);
+        },
+        Qt::QueuedConnection);
 }
 
 void IPCObject::reconnect()
@@ -156,10 +201,15 @@ void IPCObject::destroySession()
     if (m_closing.exchange(true))
         return;
     m_versionTimer.stop();
-    if (m_manager)
-        m_manager->remove_endpoint(endpointName());
-    else if (IPCManager *m = manager())
-        m->forget_endpoint(this);
+    m_missingRecordsTimer.stop();
+    {
+        IPCLockGuard guard(m_manager ? &m_manager->mutex() : nullptr);
+        m_removed->store(true, std::memory_order_release);
+        if (m_manager)
+            m_manager->remove_endpoint(endpointName());
+        else if (IPCManager *m = manager())
+            m->forget_endpoint(this);
+    }
     // Callbacks already on their way are dropped with the endpoint.
     dropPendingCallbacks();
     deleteLater();
@@ -199,7 +249,19 @@ void IPCObject::allMessagesPresent()
     // meanwhile has moved the state on, and a newer login has a list of its own.
     if (isClosing() || !requiredMessages().isEmpty())
         return;
-    advanceState(AUTHENTICATED, READY);
+    if (advanceState(AUTHENTICATED, READY))
+        m_missingRecordsTimer.stop();
+}
+
+void IPCObject::reportMissingRecords()
+{
+    // One record the codec never sends (or one that does not parse) keeps
+    // the session short of READY for good, while levels keep flowing.
+    const QStringList missing = requiredMessages();
+    if (isClosing() || state() != AUTHENTICATED || missing.isEmpty())
+        return;
+    qWarning("IPCObject %s: not ready after %d s in AUTHENTICATED; still missing: %s", qPrintable(endpointName()),
+             m_missingRecordsTimer.interval() / 1000, qPrintable(missing.join(QStringLiteral(", "))));
 }
 
 void IPCObject::onEnterAuthenticated()
@@ -240,6 +302,13 @@ void IPCObject::after_auth()
         subscribe("metering", MeterIntervalMs);
         subscribe("cfgStatus:netmgr.tunnel", 0);
         subscribe("cfgData:netmgr.tunnel.*", 0);
+        // The subscriptions include levels; a session that wants none says
+        // so after them, on every login.
+        if (!meteringEnabled()) {
+            Message monitor("monitor");
+            monitor.set_bool("metering", false);
+            send(monitor);
+        }
     } else {
         // Old firmware knows no subscriptions: one request starts its feeds.
         Message monitor("monitor");
@@ -270,6 +339,16 @@ void IPCObject::handleResponse(const Message &message)
         key = &seq->text(scratch);
     else if (message.child_count() > 0)
         key = &message.get_child(0).name();
+    if (refused(message)) {
+        static const int failed = staticMetaObject.indexOfMethod("answerFailed(Message)");
+        post(failed, std::make_shared<const Message>(message));
+        // A refusal says nothing about the record: the last good one stays
+        // (the tunnel model reads the failure of its status itself).
+        if (key && *key != "tunnelStatus") {
+            dispatch(message, *key, Route::Refusal);
+            return;
+        }
+    }
     if (key)
         dispatch(message, *key, Route::Answer);
     else
@@ -299,6 +378,14 @@ void IPCObject::handleUnsolicited(const Message &message)
         return;
     }
     dispatch(message, noticeKey(std::move(id)), Route::Notice);
+}
+
+void IPCObject::answerFailed(const Message &answer)
+{
+    QString key = get_qstring(answer, "seq");
+    if (key.isEmpty() && answer.child_count() > 0)
+        key = QString::fromStdString(answer.get_child(0).name());
+    emit requestFailed(m_uuid, key, get_qstring(answer, "error_code"), get_qstring(answer, "error_text"));
 }
 
 // ---------------------------------------------------------------------------
@@ -730,7 +817,15 @@ void IPCObject::cb_resp_peerList()
     }
 
     // The first list after creation only tells what is going on already.
+    // Both changes in one list are both logged; the alert is one event, and
+    // "started" wins. Its line goes last: the newest line names the event.
     if (m_activeCount != -1) {
+        if (!ended.isEmpty()) {
+            QString text = QStringLiteral("Audio connection ended. Disconnected peers:");
+            for (const QString &name : qAsConst(ended))
+                text += QLatin1Char(' ') + name;
+            m_eventLog.add0(text);
+        }
         if (!started.isEmpty()) {
             QString text = QStringLiteral("Audio connection started. Active peers:");
             for (int id : qAsConst(started)) {
@@ -740,10 +835,6 @@ void IPCObject::cb_resp_peerList()
             m_eventLog.add0(text);
             emit deviceEvent(this, QV_EVENT_AUDIO_CONNECTION_STARTED);
         } else if (!ended.isEmpty()) {
-            QString text = QStringLiteral("Audio connection ended. Disconnected peers:");
-            for (const QString &name : qAsConst(ended))
-                text += QLatin1Char(' ') + name;
-            m_eventLog.add0(text);
             emit deviceEvent(this, QV_EVENT_AUDIO_CONNECTION_ENDED);
         }
     }

@@ -126,8 +126,15 @@ public:
     int pendingProfileCount() const { return m_pendingProfiles.size(); }
 
     // Metering, alerts, e-mail
-    /** Whether levels are wanted (true at creation). */
+    /** Whether levels are wanted (true at creation); a versioned codec is told so after every login. */
     bool meteringEnabled() const { return m_meteringOn.load(std::memory_order_relaxed); }
+    /** Sets the flag without telling the codec (loading a configuration): the next login applies it. */
+    void setMeteringEnabled(bool on) { m_meteringOn.store(on, std::memory_order_relaxed); }
+    /**
+     * How long the session may stay AUTHENTICATED before it logs the required
+     * records still missing (20 s).
+     */
+    void setMissingRecordsDelay(int ms) { m_missingRecordsTimer.setInterval(ms); }
     const QMap<int, QString> &alertSounds() const { return m_alertSounds; }
     /** The sound file for @p event: empty means the default, "mute" means none. */
     QString alertSound(QV_EVENT event) const { return m_alertSounds.value(event); }
@@ -192,6 +199,14 @@ signals:
     void recvSipProxy();
     void recvCurrentEncoder();
     void deviceEvent(IPCObject *device, QV_EVENT event);
+    /**
+     * The codec refused a request: the answer carried "fail". @p key is the
+     * answer's cache key (its seq; empty for a request without one), @p code
+     * and @p text its "error_code" and "error_text". The cache keeps the last
+     * good record under @p key (except "tunnelStatus", whose failure the
+     * tunnel model reads).
+     */
+    void requestFailed(QUuid uuid, QString key, QString code, QString text);
 
 public slots:
     void emitChangedState_connecting();
@@ -260,13 +275,19 @@ public slots:
 protected:
     void onEnterAuthenticated() override;
     void initialise() override;
-    /** Keys an answer by its seq, else by its first child's name. */
+    /** Keys an answer by its seq (else its first child's name); a refused one as Route::Refusal. */
     void handleResponse(const Message &message) override;
     /** Unwraps "unso" pushes; keys notices by id, and old firmware's bare records by their name. */
     void handleUnsolicited(const Message &message) override;
 
     /** Reads the eight levels of @p levels and emits recvLevels, then recvAllLevels. */
     void emitLevels(const Message &levels);
+
+private slots:
+    /** Emits requestFailed for a refused answer (posted by the dispatch). */
+    void answerFailed(const Message &answer);
+    /** Logs the required records a session short of READY still waits for. */
+    void reportMissingRecords();
 
 private:
     void sendPlain(const char *command);
@@ -298,7 +319,10 @@ private:
     std::atomic<bool> m_meteringOn{true};
 
     QPointer<IQManager> m_manager;
-    QTimer m_versionTimer;
+    QTimer m_versionTimer{this};
+    QTimer m_missingRecordsTimer{this};
+    /** Shared with connects still queued to the manager thread: set (under the manager's lock) once destroyed. */
+    std::shared_ptr<std::atomic<bool>> m_removed = std::make_shared<std::atomic<bool>>(false);
 };
 
 Q_DECLARE_METATYPE(IPCObject *)
