@@ -20,7 +20,7 @@ PeerMeta::PeerMeta(const Message &peer)
     } else {
         // Directory entries are reached through the directory server: their
         // address and password are not the operator's to see.
-        const QString addr = get_qstring(peer, "addr");
+        addr = get_qstring(peer, "addr");
         const int colon = addr.indexOf(QLatin1Char(':'));
         host = colon < 0 ? addr : addr.left(colon);
         password = get_qstring(peer, "pw");

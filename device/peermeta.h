@@ -46,6 +46,9 @@ public:
     QString canConnect;
     QString id;
     int profile = 0;
+    /** The whole "addr" ("10.0.0.7:9000"); empty for directory entries, as host. */
+    QString addr;
+    /** "addr" up to its first ":". */
     QString host;
     QString name;
     QString password;
