@@ -44,8 +44,8 @@ const QStringList kNine = {"systemOpts", "sysOptions", "directoryServer", "codec
 class WarningLog
 {
 public:
-    WarningLog() { s_previous = qInstallMessageHandler(&WarningLog::take); }
-    ~WarningLog() { qInstallMessageHandler(s_previous); }
+    WarningLog() { s_previous.store(qInstallMessageHandler(&WarningLog::take)); }
+    ~WarningLog() { qInstallMessageHandler(s_previous.load()); }
     bool contains(const QString &text) const
     {
         std::lock_guard<std::mutex> guard(s_mutex);
@@ -63,9 +63,11 @@ private:
             std::lock_guard<std::mutex> guard(s_mutex);
             s_lines.append(text);
         }
-        s_previous(type, context, text);
+        // The loop thread may log before the constructor has stored this.
+        if (QtMessageHandler previous = s_previous.load())
+            previous(type, context, text);
     }
-    static inline QtMessageHandler s_previous = nullptr;
+    static inline std::atomic<QtMessageHandler> s_previous{nullptr};
     static inline std::mutex s_mutex;
     static inline QStringList s_lines;
 };
