@@ -52,6 +52,15 @@ const QStringList &requiredUnversioned()
     return names;
 }
 
+// Qt's event queue orders a queued call after its posting, through locks the
+// thread sanitizer cannot see; posting and unpacking a connect under this one
+// shows it that order.
+std::mutex &connectHandoff()
+{
+    static std::mutex handoff;
+    return handoff;
+}
+
 // Runs on the manager thread. The host-name lookup may take long and holds
 // no lock; the check and the connect share the manager's lock with the
 // removal, so a session destroyed meanwhile never gets an endpoint (nor a
@@ -169,11 +178,18 @@ void IPCObject::connectToDevice()
     }
     // Queued to the manager thread, where host names are looked up; a
     // removal that overtakes it makes it do nothing.
+    std::lock_guard<std::mutex> handoff(connectHandoff());
     QMetaObject::invokeMethod(
         m_manager.data(),
         [manager = m_manager.data(), target = connectTarget(m_address, m_port).toUtf8().toStdString(),
          name = endpointName().toUtf8().toStdString(), removed = m_removed] {
-            connectUnlessRemoved(manager, target, name, removed);
+            std::unique_lock<std::mutex> unpack(connectHandoff());
+            IQManager *const m = manager;
+            const std::string t = target;
+            const std::string n = name;
+            const std::shared_ptr<std::atomic<bool>> r = removed;
+            unpack.unlock();
+            connectUnlessRemoved(m, t, n, r);
         },
         Qt::QueuedConnection);
 }
