@@ -36,10 +36,11 @@ void registerDeviceMetaTypes();
  * and the commands the program sends it.
  *
  * Threads: the object lives in the application thread, where all its slots
- * and signals run. The manager's loop thread stores into the cache and calls
- * after_auth(); the cache is guarded by the session's own lock, held only for
- * one store or fetch. The derived tables are written by the slots and read by
- * the views, all on the application thread.
+ * and signals run. The manager's loop thread stores into the cache (through
+ * the endpoint client's dispatch; the session only names the key and the
+ * route) and calls after_auth(); the cache is guarded by the endpoint's lock,
+ * held only for one store or fetch. The derived tables are written by the
+ * slots and read by the views, all on the application thread.
  *
  * Create sessions with create() (or construct and registerEndpoint()) and end
  * them with destroySession(), never with delete while registered.
@@ -93,13 +94,7 @@ public:
      */
     void destroySession();
 
-    // Cache
-    /** A copy of the message under @p key; false when there is none. */
-    bool cachedMessage(const QString &key, Message &out);
-    /** The message under @p key, or an empty one after the warning "Missing expected message: ". */
-    Message cachedMessage(const QString &key);
-    /** The cached entry itself, shared (never changed once stored); null when absent. */
-    std::shared_ptr<const Message> cachedShared(const QString &key) const;
+    // Cache (cachedMessage() and cachedShared() of the endpoint client)
     /** Copies the first profile of the cached "profileList" whose "id" is @p id. */
     bool findProfile(const QString &id, Message &out);
     /** Copies the first peer of the cached "peerList" whose "id" is @p id. */
@@ -131,8 +126,15 @@ public:
     int pendingProfileCount() const { return m_pendingProfiles.size(); }
 
     // Metering, alerts, e-mail
-    /** Whether levels are wanted (true at creation). */
+    /** Whether levels are wanted (true at creation); a versioned codec is told so after every login. */
     bool meteringEnabled() const { return m_meteringOn.load(std::memory_order_relaxed); }
+    /** Sets the flag without telling the codec (loading a configuration): the next login applies it. */
+    void setMeteringEnabled(bool on) { m_meteringOn.store(on, std::memory_order_relaxed); }
+    /**
+     * How long the session may stay AUTHENTICATED before it logs the required
+     * records still missing (20 s).
+     */
+    void setMissingRecordsDelay(int ms) { m_missingRecordsTimer.setInterval(ms); }
     const QMap<int, QString> &alertSounds() const { return m_alertSounds; }
     /** The sound file for @p event: empty means the default, "mute" means none. */
     QString alertSound(QV_EVENT event) const { return m_alertSounds.value(event); }
@@ -201,6 +203,14 @@ signals:
     void recvSipProxy();
     void recvCurrentEncoder();
     void deviceEvent(IPCObject *device, QV_EVENT event);
+    /**
+     * The codec refused a request: the answer carried "fail". @p key is the
+     * answer's cache key (its seq; empty for a request without one), @p code
+     * and @p text its "error_code" and "error_text". The cache keeps the last
+     * good record under @p key (except "tunnelStatus", whose failure the
+     * tunnel model reads).
+     */
+    void requestFailed(QUuid uuid, QString key, QString code, QString text);
 
 public slots:
     void emitChangedState_connecting();
@@ -269,21 +279,21 @@ public slots:
 protected:
     void onEnterAuthenticated() override;
     void initialise() override;
+    /** Keys an answer by its seq (else its first child's name); a refused one as Route::Refusal. */
     void handleResponse(const Message &message) override;
+    /** Unwraps "unso" pushes; keys notices by id, and old firmware's bare records by their name. */
     void handleUnsolicited(const Message &message) override;
-    void storeInCache(const Message &message, const QString &key) override;
-    bool getFromCache(const QString &key, Message &out) override;
-    void clearCache() override;
 
     /** Reads the eight levels of @p levels and emits recvLevels, then recvAllLevels. */
     void emitLevels(const Message &levels);
 
+private slots:
+    /** Emits requestFailed for a refused answer (posted by the dispatch). */
+    void answerFailed(const Message &answer);
+    /** Logs the required records a session short of READY still waits for. */
+    void reportMissingRecords();
+
 private:
-    enum class Route { Answer, Push, Notice };
-    /** Caches @p message under @p key and calls its slot (loop thread). */
-    void dispatch(std::shared_ptr<const Message> message, const std::string &key, Route route);
-    /** Stores the shared entry under @p key. */
-    void put(const QString &key, std::shared_ptr<const Message> entry);
     void sendPlain(const char *command);
     void sendWithSeq(const char *command, const char *seq);
 
@@ -309,26 +319,14 @@ private:
     QStringList m_emailAddresses;
     int m_activeCount = -1;
 
-    /** Guards the cache and the tables derived from it. */
-    mutable std::mutex lock;
-    QHash<QString, std::shared_ptr<const Message>> m_store;
     TunnelInfo *m_tunnelInfo = nullptr;
     std::atomic<bool> m_meteringOn{true};
 
     QPointer<IQManager> m_manager;
-    QTimer m_versionTimer;
-
-    // The last key dispatched, with its Qt form and slot: levels arrive under
-    // the same key many times a second.
-    struct Memo {
-        std::string key;
-        Route route = Route::Answer;
-        QString qkey;
-        int index = -1;
-        bool withMessage = false;
-    };
-    std::mutex m_memoMutex;
-    Memo m_memo;
+    QTimer m_versionTimer{this};
+    QTimer m_missingRecordsTimer{this};
+    /** Shared with connects still queued to the manager thread: set (under the manager's lock) once destroyed. */
+    std::shared_ptr<std::atomic<bool>> m_removed = std::make_shared<std::atomic<bool>>(false);
 };
 
 Q_DECLARE_METATYPE(IPCObject *)

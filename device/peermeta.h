@@ -46,8 +46,9 @@ public:
     QString canConnect;
     QString id;
     int profile = 0;
-    /** The whole "addr" value, port or IPv6 brackets included (the entry dialog edits this). */
+    /** The whole "addr" ("10.0.0.7:9000"); empty for directory entries, as host. */
     QString addr;
+    /** "addr" up to its first ":". */
     QString host;
     QString name;
     QString password;

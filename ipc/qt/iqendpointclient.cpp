@@ -29,10 +29,8 @@ struct SlotCache {
     std::shared_mutex lock;
     std::unordered_map<const QMetaObject *, std::unordered_map<std::string, int>> indexes;
 
-    int find(const QMetaObject *mo, const std::string &method) { return findSignature(mo, method + "(Message)"); }
-
     /** @p signature is the normalised form, "cb_resp_peerList()" or "cb_unso_levels(Message)". */
-    int findSignature(const QMetaObject *mo, const std::string &signature)
+    int find(const QMetaObject *mo, const std::string &signature)
     {
         {
             std::shared_lock<std::shared_mutex> read(lock);
@@ -158,10 +156,28 @@ void IQEndpointClient::entered(DEVICE_STATE s)
     }
 }
 
-bool IQEndpointClient::cachedMessage(const QString &key, Message &out)
+bool IQEndpointClient::cachedMessage(const QString &key, Message &out) const
 {
     std::lock_guard<std::mutex> guard(m_cacheMutex);
-    return getFromCache(key, out);
+    auto it = m_cache.constFind(key);
+    if (it == m_cache.constEnd())
+        return false;
+    out = **it;
+    return true;
+}
+
+Message IQEndpointClient::cachedMessage(const QString &key) const
+{
+    if (std::shared_ptr<const Message> m = cachedShared(key))
+        return *m;
+    qWarning("Missing expected message: %s", qPrintable(key));
+    return Message();
+}
+
+std::shared_ptr<const Message> IQEndpointClient::cachedShared(const QString &key) const
+{
+    std::lock_guard<std::mutex> guard(m_cacheMutex);
+    return m_cache.value(key);
 }
 
 void IQEndpointClient::setUserName(const QString &name)
@@ -280,7 +296,8 @@ void IQEndpointClient::handleResponse(const Message &message)
     const AttrValue *seqAttr = message.attr("seq");
     if (!seqAttr)
         return;
-    dispatch(message, seqAttr->toString(), true);
+    std::string scratch;
+    dispatch(message, seqAttr->text(scratch), Route::Response);
 }
 
 std::string IQEndpointClient::noticeKey(std::string id)
@@ -294,34 +311,45 @@ std::string IQEndpointClient::noticeKey(std::string id)
 
 void IQEndpointClient::handleUnsolicited(const Message &message)
 {
-    dispatch(message, noticeKey(message.get_string("id")), false);
+    dispatch(message, noticeKey(message.get_string("id")), Route::Notice);
 }
 
-void IQEndpointClient::dispatch(const Message &message, const std::string &key, bool response)
+void IQEndpointClient::dispatch(const Message &message, const std::string &key, Route route)
 {
     QString qkey;
     int index;
+    bool withMessage;
     {
         std::lock_guard<std::mutex> guard(m_memoMutex);
-        if (m_memo.key != key || m_memo.response != response || m_memo.qkey.isNull()) {
+        if (m_memo.key != key || m_memo.route != route || m_memo.qkey.isNull()) {
             m_memo.key = key;
-            m_memo.response = response;
+            m_memo.route = route;
             m_memo.qkey = QString::fromStdString(key);
-            m_memo.index = slotCache().find(metaObject(), (response ? "cb_resp_" : "cb_unso_") + key);
+            // "const Message&" normalises to "Message". An answer's slot may
+            // take the answer itself (one that must not see a newer answer)
+            // or read the cache.
+            const bool notice = route == Route::Notice;
+            const std::string method = (notice ? "cb_unso_" : "cb_resp_") + key;
+            m_memo.index = slotCache().find(metaObject(), method + "(Message)");
+            m_memo.withMessage = m_memo.index >= 0;
+            if (m_memo.index < 0 && !notice && route != Route::Refusal)
+                m_memo.index = slotCache().find(metaObject(), method + "()");
         }
         qkey = m_memo.qkey;
         index = m_memo.index;
+        withMessage = m_memo.withMessage;
     }
     // One copy serves the cache and the slot on the other thread.
-    const auto shared = std::make_shared<const Message>(message);
-    m_storing = &shared;
-    storeInCache(*shared, qkey);
-    m_storing = nullptr;
+    auto shared = std::make_shared<const Message>(message);
+    if (route != Route::Refusal)
+        put(qkey, shared);
     if (index >= 0) {
-        post(index, shared.get(), shared);
-    } else if (response) {
+        post(index, withMessage ? std::move(shared) : nullptr);
+    } else if (route == Route::Response) {
         qWarning("missing response: %s", xmlText(message).constData());
-    } else {
+    } else if (route == Route::Push) {
+        qWarning("missing function cb_resp_%s", key.c_str());
+    } else if (route == Route::Notice) {
         qWarning("missing callback cb_unso_%s", key.c_str());
     }
     requiredMessageArrived(qkey);
@@ -329,62 +357,40 @@ void IQEndpointClient::dispatch(const Message &message, const std::string &key, 
 
 void IQEndpointClient::storeInCache(const Message &message, const QString &key)
 {
-    if (message.name().empty() && message.attributes().empty() && message.child_count() == 0)
-        qWarning("IQ Warning: storing empty message into cache with msgname=%s", message.name().c_str());
-    // The copy dispatch() made is stored as it is; anything else is copied.
-    std::shared_ptr<const Message> entry =
-        m_storing && m_storing->get() == &message ? *m_storing : std::make_shared<const Message>(message);
+    put(key, std::make_shared<const Message>(message));
+}
+
+void IQEndpointClient::put(const QString &key, std::shared_ptr<const Message> entry)
+{
+    if (entry->name().empty() && entry->attributes().empty() && entry->child_count() == 0)
+        qWarning("IQ Warning: storing empty message into cache with msgname=%s", entry->name().c_str());
+    std::shared_ptr<const Message> old;
     std::lock_guard<std::mutex> guard(m_cacheMutex);
-    m_cache.insert(key, std::move(entry));
-}
-
-void IQEndpointClient::storeUnderOwnName(const Message &message)
-{
-    storeInCache(message, QString::fromStdString(message.name()));
-}
-
-bool IQEndpointClient::getFromCache(const QString &key, Message &out)
-{
-    auto it = m_cache.constFind(key);
-    if (it == m_cache.constEnd())
-        return false;
-    out = **it;
-    return true;
+    auto it = m_cache.find(key);
+    if (it == m_cache.end()) {
+        m_cache.insert(key, std::move(entry));
+    } else {
+        old.swap(*it); // freed after the lock is released
+        *it = std::move(entry);
+    }
 }
 
 void IQEndpointClient::clearCache()
 {
+    QHash<QString, std::shared_ptr<const Message>> old;
     std::lock_guard<std::mutex> guard(m_cacheMutex);
-    m_cache.clear();
-}
-
-bool IQEndpointClient::invokeCallback(const std::string &method, const Message &message)
-{
-    const int index = slotCache().find(metaObject(), method);
-    if (index < 0)
-        return false;
-    post(index, &message, nullptr);
-    return true;
-}
-
-bool IQEndpointClient::invokeCallback(const std::string &method, const std::shared_ptr<const Message> &message)
-{
-    const int index = slotCache().find(metaObject(), method);
-    if (index < 0)
-        return false;
-    post(index, message.get(), message);
-    return true;
+    old.swap(m_cache); // freed after the lock is released
 }
 
 void IQEndpointClient::raise(int signalIndex)
 {
-    post(signalIndex, nullptr, nullptr);
+    post(signalIndex, nullptr);
 }
 
-void IQEndpointClient::post(int methodIndex, const Message *message, std::shared_ptr<const Message> shared)
+void IQEndpointClient::post(int methodIndex, std::shared_ptr<const Message> message)
 {
     // What an automatic connection does: a direct call on the object's own
-    // thread, otherwise queued (the message copied) to run there.
+    // thread, otherwise queued (the message shared) to run there.
     if (QThread::currentThread() == thread()) {
         const QMetaMethod method = metaObject()->method(methodIndex);
         if (message)
@@ -398,39 +404,7 @@ void IQEndpointClient::post(int methodIndex, const Message *message, std::shared
         delivery = IQDelivery::forThread(thread());
         m_delivery.store(delivery);
     }
-    if (message && !shared)
-        shared = std::make_shared<const Message>(*message);
-    delivery->enqueue(this, methodIndex, std::move(shared));
-}
-
-void IQEndpointClient::invokeResponseCallback(const std::string &key, const Message &message)
-{
-    thread_local std::string method;
-    method.assign("cb_resp_").append(key);
-    if (!invokeCallback(method, message))
-        qWarning("missing response: %s", xmlText(message).constData());
-}
-
-void IQEndpointClient::invokeNoticeCallback(const std::string &key, const Message &message)
-{
-    thread_local std::string method;
-    method.assign("cb_unso_").append(key);
-    if (!invokeCallback(method, message))
-        qWarning("missing callback %s", method.c_str());
-}
-
-int IQEndpointClient::callbackIndex(const std::string &method, bool withMessage) const
-{
-    // "const Message&" normalises to "Message".
-    return slotCache().findSignature(metaObject(), method + (withMessage ? "(Message)" : "()"));
-}
-
-void IQEndpointClient::invokeCallbackIndex(int index, std::shared_ptr<const Message> message)
-{
-    if (index < 0)
-        return;
-    const Message *m = message.get();
-    post(index, m, std::move(message));
+    delivery->enqueue(this, methodIndex, std::move(message));
 }
 
 void IQEndpointClient::dropPendingCallbacks()

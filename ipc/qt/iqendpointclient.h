@@ -20,10 +20,11 @@
  * "cb_resp_<seq>" / "cb_unso_<id>" (taking "const Message&") of the derived
  * class, on the thread the object lives in.
  *
- * The transport callbacks (on_*, handle*, store*) run on the loop thread
+ * The transport callbacks (on_*, handle*, dispatch) run on the loop thread
  * while it holds the manager's state lock; send() and subscribe() from there
- * do not lock again. state(), cachedMessage() and the setters are safe from
- * any thread.
+ * do not lock again. A subclass decides only a message's key and route
+ * (handleResponse(), handleUnsolicited()); dispatch() does the rest. state(),
+ * the cache readers and the setters are safe from any thread.
  */
 /** Registers "IQEndpointClient::DEVICE_STATE" for queued signals (idempotent, thread-safe). */
 void iqRegisterMetaTypes();
@@ -68,8 +69,12 @@ public:
     bool advanceState(DEVICE_STATE from, DEVICE_STATE to);
     bool autoReconnect() const { return m_autoReconnect.load(std::memory_order_relaxed); }
 
-    /** Copies the cached message under @p key into @p out (under the cache lock). */
-    bool cachedMessage(const QString &key, Message &out);
+    /** Copies the cached message under @p key into @p out; false when there is none. */
+    bool cachedMessage(const QString &key, Message &out) const;
+    /** The message under @p key, or an empty one after the warning "Missing expected message: ". */
+    Message cachedMessage(const QString &key) const;
+    /** The cached entry itself, shared (never changed once stored); null when absent. */
+    std::shared_ptr<const Message> cachedShared(const QString &key) const;
 
     /** Login user name and password (UTF-8 on the wire); both empty by default. */
     void setUserName(const QString &name);
@@ -102,65 +107,57 @@ signals:
     void finalRequiredMessageReceived();
 
 protected:
+    /** How dispatch() hands a message on, once its key is known. */
+    enum class Route {
+        /** "cb_resp_<key>" taking the message, else taking nothing; none: "missing response: <xml>". */
+        Response,
+        /** As Response, but a missing slot is no fault: the answer stays cached for whoever reads it. */
+        Answer,
+        /** As Response; none: "missing function cb_resp_<key>". */
+        Push,
+        /** "cb_unso_<key>" taking the message; none: "missing callback cb_unso_<key>". */
+        Notice,
+        /** A refused request: the cache keeps its last good record; only a slot taking the answer is called. */
+        Refusal,
+    };
+
     /** Entering AUTHENTICATED, before initialise(): set up the required messages. */
     virtual void onEnterAuthenticated() {}
     /** Entering AUTHENTICATED: request what the session needs. */
     virtual void initialise() {}
-    /** A response: cache under its seq, call cb_resp_<seq>, tick the required list. */
+    /** A response: dispatched under its seq (Route::Response); one without seq is ignored. */
     virtual void handleResponse(const Message &message);
-    /** Any other message: cache under its id (. and : as _), call cb_unso_<id>, tick the list. */
+    /** Any other message: dispatched under noticeKey() of its id (Route::Notice). */
     virtual void handleUnsolicited(const Message &message);
+    /**
+     * The one dispatch (loop thread): caches @p message under @p key (one
+     * copy, shared with the slot on the other thread), calls the slot the
+     * route names, and ticks the required list.
+     */
+    void dispatch(const Message &message, const std::string &key, Route route);
     /** A notice id as a slot and cache key: "." and ":" become "_". */
     static std::string noticeKey(std::string id);
-    /** Replaces the entry under @p key (an empty message is stored after a warning). */
-    virtual void storeInCache(const Message &message, const QString &key);
-    virtual void storeUnderOwnName(const Message &message);
-    /** Looks @p key up; cachedMessage() calls it under the cache lock. */
-    virtual bool getFromCache(const QString &key, Message &out);
-    /** Empties the cache (on entering CONNECTING). */
-    virtual void clearCache();
-
-    /** Removes @p key from the required list; emits finalRequiredMessageReceived when that empties it. */
-    void requiredMessageArrived(const QString &key);
-    /**
-     * Invokes the slot @p method (without signature) with @p message, queued
-     * when called from another thread. False when there is no such slot.
-     * Lookups are cached per class.
-     */
-    bool invokeCallback(const std::string &method, const Message &message);
-    /** The same with a message already shared (no copy is made for the other thread). */
-    bool invokeCallback(const std::string &method, const std::shared_ptr<const Message> &message);
-    /** Calls "cb_resp_<key>", or warns "missing response: <xml>". */
-    void invokeResponseCallback(const std::string &key, const Message &message);
-    /** Calls "cb_unso_<key>", or warns "missing callback cb_unso_<key>". */
-    void invokeNoticeCallback(const std::string &key, const Message &message);
-    /**
-     * Index of the slot @p method taking "const Message&" (@p withMessage) or
-     * nothing, -1 when there is none. Lookups are cached per class.
-     */
-    int callbackIndex(const std::string &method, bool withMessage) const;
-    /**
-     * Calls the slot @p index found by callbackIndex() as an automatic
-     * connection would: with @p message, or without arguments when it is null.
-     */
-    void invokeCallbackIndex(int index, std::shared_ptr<const Message> message);
+    /** Replaces the entry under @p key with a copy of @p message (an empty message after a warning). */
+    void storeInCache(const Message &message, const QString &key);
+    /** Calls the method @p index with @p message (none when null) as an automatic connection would. */
+    void post(int methodIndex, std::shared_ptr<const Message> message);
     /** Drops the callbacks and state signals still on their way to this object's thread. */
     void dropPendingCallbacks();
 
-    /** Guards the cache, the required list and the credentials. */
+    /** Guards the cache, the required list, the credentials and the tables a subclass derives from the cache. */
     mutable std::mutex m_cacheMutex;
-    /** Last message per key; entries are shared with callbacks in flight, never changed. */
-    QHash<QString, std::shared_ptr<const Message>> m_cache;
 
 private:
     /** What entering @p s does, once the state has changed to it. */
     void entered(DEVICE_STATE s);
     /** Emits the argument-less signal @p signalIndex on this object's thread. */
     void raise(int signalIndex);
-    /** Calls @p methodIndex (with @p message, or none) as an automatic connection would. */
-    void post(int methodIndex, const Message *message, std::shared_ptr<const Message> shared);
-    /** Caches and dispatches one message under @p key (one copy shared by both). */
-    void dispatch(const Message &message, const std::string &key, bool response);
+    /** Stores the shared entry under @p key; the one it replaces is freed outside the lock. */
+    void put(const QString &key, std::shared_ptr<const Message> entry);
+    /** Removes @p key from the required list; emits finalRequiredMessageReceived when that empties it. */
+    void requiredMessageArrived(const QString &key);
+    /** Empties the cache (on entering CONNECTING). */
+    void clearCache();
 
     std::atomic<int> m_state{DISCONNECTED};
     std::atomic<bool> m_autoReconnect{false};
@@ -169,15 +166,16 @@ private:
     std::string m_username;
     std::string m_password;
     std::atomic<class IQDelivery *> m_delivery{nullptr}; // of this object's thread, once used
-    // The shared copy being stored by the default storeInCache (loop thread).
-    const std::shared_ptr<const Message> *m_storing = nullptr;
+    /** Last message per key; entries are shared with callbacks in flight, never changed. */
+    QHash<QString, std::shared_ptr<const Message>> m_cache;
     // The last key dispatched, with its Qt form and slot: a device sends the
     // same notice (levels) over and over.
     struct Memo {
         std::string key;
-        bool response = false;
+        Route route = Route::Response;
         QString qkey;
         int index = -1;
+        bool withMessage = false;
     };
     std::mutex m_memoMutex;
     Memo m_memo;

@@ -9,10 +9,12 @@
 #include "iqcommonapp.h"
 #include "iqmanager.h"
 #include "message.h"
+#include "platform/clock.h"
 
 #include <QPointer>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,6 +26,13 @@ struct Request {
     std::string text;
     Message message;
 };
+
+/** The managers' clock in these tests: the system's, plus what SimRig::advanceClock() added. */
+inline std::atomic<uint64_t> g_clockOffsetUs{0};
+inline uint64_t rigClock()
+{
+    return IpcPlatform::monotonicMicros() + g_clockOffsetUs.load(std::memory_order_relaxed);
+}
 
 class SimRig
 {
@@ -37,6 +46,8 @@ public:
         m_ok = m_sim->start(error);
         if (!m_ok)
             qWarning("simulator did not start: %s", error.c_str());
+        // Set before the loop starts: reconnects and time-outs follow advanceClock().
+        manager()->manager().set_clock(&rigClock);
         m_app.start_manager();
     }
     ~SimRig()
@@ -69,6 +80,26 @@ public:
         IPCObject *s = session();
         s->setAddressAndConnect("127.0.0.1", port(codec), password);
         return s;
+    }
+
+    /**
+     * Moves the manager's clock @p seconds on and wakes its loop: a reconnect
+     * that waits out its interval is due at once. Returns once the loop has
+     * run a whole turn at the new time.
+     */
+    void advanceClock(unsigned seconds)
+    {
+        const uint64_t turns = manager()->manager().turn_count();
+        g_clockOffsetUs.fetch_add(uint64_t(seconds) * 1000000u, std::memory_order_relaxed);
+        manager()->manager().wake();
+        QTRY_VERIFY_WITH_TIMEOUT(manager()->manager().turn_count() >= turns + 2, 20000);
+    }
+    /** Returns once the manager thread has run every call queued to it so far. */
+    void syncManagerThread()
+    {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        QMetaObject::invokeMethod(manager(), [done] { done->store(true); }, Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(done->load(), 20000);
     }
 
     /** Requests received so far by @p codec. */

@@ -3,8 +3,11 @@
 
 #include "simrig.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <mutex>
 
 using State = IQEndpointClient::DEVICE_STATE;
 
@@ -37,6 +40,38 @@ const std::vector<std::string> kVersionedStart = {
 const QStringList kNine = {"systemOpts", "sysOptions", "directoryServer", "codecList", "channelList",
                            "channelOpts", "version",  "peerList",        "weftlineSettings"};
 
+// Every warning written while it exists.
+class WarningLog
+{
+public:
+    WarningLog() { s_previous.store(qInstallMessageHandler(&WarningLog::take)); }
+    ~WarningLog() { qInstallMessageHandler(s_previous.load()); }
+    bool contains(const QString &text) const
+    {
+        std::lock_guard<std::mutex> guard(s_mutex);
+        for (const QString &line : qAsConst(s_lines)) {
+            if (line.contains(text))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static void take(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (type == QtWarningMsg) {
+            std::lock_guard<std::mutex> guard(s_mutex);
+            s_lines.append(text);
+        }
+        // The loop thread may log before the constructor has stored this.
+        if (QtMessageHandler previous = s_previous.load())
+            previous(type, context, text);
+    }
+    static inline std::atomic<QtMessageHandler> s_previous{nullptr};
+    static inline std::mutex s_mutex;
+    static inline QStringList s_lines;
+};
+
 std::vector<std::string> head(const std::vector<std::string> &v, size_t n)
 {
     return std::vector<std::string>(v.begin(), v.begin() + std::min(n, v.size()));
@@ -59,6 +94,8 @@ private slots:
     void restartComparesWithPeersBefore();
     void versionChangeFetchesOnce();
     void destroyedSessionHearsNothing();
+    void removalOvertakesAQueuedConnect();
+    void meteringOffHoldsAcrossLogins();
 };
 
 void DeviceSession::versionedReady()
@@ -178,10 +215,13 @@ void DeviceSession::neverReadyWithoutSystemOpts()
     QVERIFY(rig.ok());
     IPCObject *s = rig.session();
     StateLog log(s);
+    WarningLog warnings;
+    s->setMissingRecordsDelay(200);
     s->setAddressAndConnect("127.0.0.1", rig.port(), "tarlin");
     QTRY_COMPARE_WITH_TIMEOUT(s->requiredMessages(), QStringList{"systemOpts"}, Long);
     QCOMPARE(s->state(), State::AUTHENTICATED);
-    QCoreApplication::processEvents();
+    // Not silently: after the delay the session says what it still waits for.
+    QTRY_VERIFY_WITH_TIMEOUT(warnings.contains("in AUTHENTICATED; still missing: systemOpts"), Long);
     QCOMPARE(s->state(), State::AUTHENTICATED);
     QCOMPARE(log.count(State::READY), 0);
 }
@@ -197,9 +237,11 @@ void DeviceSession::wrongPasswordThenReconnect()
     QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::AUTH_FAILED, Long);
     QTRY_COMPARE_WITH_TIMEOUT(log.count(State::AUTH_FAILED), 1, Long);
     QVERIFY(!s->autoReconnect());
-    // No reconnect on its own: after more than the reconnect interval the
-    // codec has seen one login only, and the state still shows the refusal.
-    QTest::qWait(int(IQEndpointClient::ReconnectSeconds) * 1000 + 1500);
+    // No reconnect on its own: once the manager's clock is past the reconnect
+    // interval, the codec has seen one login only, and the state still shows
+    // the refusal (a reconnect would have entered CONNECTING in that turn).
+    rig.advanceClock(IQEndpointClient::ReconnectSeconds + 1);
+    QCOMPARE(s->state(), State::AUTH_FAILED);
     QCOMPARE(rig.count("login/login"), 1);
     QCOMPARE(s->state(), State::AUTH_FAILED);
     QCOMPARE(log.states.last(), State::AUTH_FAILED);
@@ -231,6 +273,7 @@ void DeviceSession::restartComparesWithPeersBefore()
     // Ends the call as soon as the session is back, before it asks for the
     // peer list: the first list after the reconnection shows the peer gone.
     s->disconnectAll();
+    rig.advanceClock(IQEndpointClient::ReconnectSeconds);
     QTRY_COMPARE_WITH_TIMEOUT(log.count(State::READY), 2, Long);
     QCOMPARE(s->state(), State::READY);
     QVERIFY(s->requiredMessages().isEmpty());
@@ -286,8 +329,59 @@ void DeviceSession::destroyedSessionHearsNothing()
     QCOMPARE(levels.count(), heard);
     // The codec sees the connection go, and nothing comes back.
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim().clientCount(), 0, Long);
-    QTest::qWait(300);
+    rig.syncManagerThread();
     QCOMPARE(rig.manager()->manager().endpoint_count(), size_t(0));
+}
+
+void DeviceSession::removalOvertakesAQueuedConnect()
+{
+    SimRig rig;
+    QVERIFY(rig.ok());
+    // The manager thread is busy (a slow host-name lookup, say) while a codec
+    // is loaded and removed again: its connect is still queued.
+    auto gate = std::make_shared<QSemaphore>();
+    QMetaObject::invokeMethod(rig.manager(), [gate] { gate->acquire(); }, Qt::QueuedConnection);
+    QPointer<IPCObject> s = rig.connect();
+    const std::string name = s->endpointName().toStdString();
+    s->destroySession();
+    gate->release();
+    rig.syncManagerThread();
+    // No endpoint of its own under the dead session's name, logging in with
+    // an empty password and retrying for ever.
+    QCOMPARE(rig.manager()->manager().find_endpoint(name), nullptr);
+    QCOMPARE(rig.manager()->manager().endpoint_count(), size_t(0));
+    QTRY_VERIFY_WITH_TIMEOUT(s.isNull(), Long);
+}
+
+void DeviceSession::meteringOffHoldsAcrossLogins()
+{
+    SimRig rig;
+    QVERIFY(rig.ok());
+    IPCObject *s = rig.connect();
+    StateLog log(s);
+    QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::READY, Long);
+    s->meteringOff();
+    rig.sim().dropClients(0);
+    QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::DISCONNECTED, Long);
+    rig.advanceClock(IQEndpointClient::ReconnectSeconds);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(State::READY), 2, Long);
+    QVERIFY(!s->meteringEnabled());
+    // Every login subscribes to the levels again; with metering off a
+    // "monitor" turning them off follows, so the last word is "off".
+    int monitors = 0;
+    bool levelsOn = false;
+    for (const Request &r : rig.requests()) {
+        if (r.text == "subscribe:metering/70") {
+            levelsOn = true;
+        } else if (r.text == "monitor") {
+            QCOMPARE(r.message.get_string("metering"), std::string("false"));
+            QCOMPARE(r.message.attributes().size(), size_t(1));
+            levelsOn = false;
+            ++monitors;
+        }
+    }
+    QVERIFY(!levelsOn);
+    QCOMPARE(monitors, 2); // the operator's, then the one after the second login
 }
 
 QTEST_GUILESS_MAIN(DeviceSession)

@@ -26,6 +26,7 @@ private slots:
     void answerKeyedByFirstChild();
     void seqLessEmptyAnswerIsDropped();
     void answerWithoutSlotStaysCached();
+    void refusedAnswerKeepsTheRecord();
     void noticeKeysReplaceDotsAndColons();
     void noticeWithoutSlotWarns();
     void pushWithoutSlotWarns();
@@ -137,10 +138,16 @@ void DeviceUnits::answerKeyedByFirstChild()
 void DeviceUnits::seqLessEmptyAnswerIsDropped()
 {
     ProbeSession s;
+    QSignalSpy failed(&s, &IPCObject::requestFailed);
     QTest::ignoreMessage(QtWarningMsg, "not storing seq-less response which has 3 params...");
     s.handleResponse(xml("<resp fail=\"true\" error_code=\"404\" error_text=\"unknown id\"/>"));
     Message cached;
     QVERIFY(!s.cachedMessage("", cached));
+    // The refusal of a command without seq (connect, disconnect) still reaches the views.
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(1).toString(), QString());
+    QCOMPARE(failed.at(0).at(2).toString(), QString("404"));
+    QCOMPARE(failed.at(0).at(3).toString(), QString("unknown id"));
 }
 
 void DeviceUnits::answerWithoutSlotStaysCached()
@@ -149,6 +156,38 @@ void DeviceUnits::answerWithoutSlotStaysCached()
     s.handleResponse(xml("<resp seq=\"setPeerSettings\"/>"));
     Message cached;
     QVERIFY(s.cachedMessage("setPeerSettings", cached));
+}
+
+void DeviceUnits::refusedAnswerKeepsTheRecord()
+{
+    ProbeSession s;
+    s.handleResponse(peerListAnswer({peer(3, "Three", true)}));
+    s.handleResponse(peerListAnswer({peer(3, "Three", true), peer(4, "Four", false)}));
+    QSignalSpy failed(&s, &IPCObject::requestFailed);
+    QSignalSpy lists(&s, &IPCObject::recvPeerList);
+    QSignalSpy events(&s, &IPCObject::deviceEvent);
+    s.handleResponse(xml("<resp seq=\"peerList\" fail=\"true\" error_code=\"503\" error_text=\"busy\"/>"));
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(0).value<QUuid>(), s.uuid());
+    QCOMPARE(failed.at(0).at(1).toString(), QString("peerList"));
+    QCOMPARE(failed.at(0).at(2).toString(), QString("503"));
+    QCOMPARE(failed.at(0).at(3).toString(), QString("busy"));
+    Message cached;
+    QVERIFY(s.cachedMessage("peerList", cached));
+    QCOMPARE(cached.child_count(), 2);
+    QCOMPARE(s.allPeers().size(), 2);
+    QCOMPARE(lists.count(), 0);
+    // The next good list is compared with the last good one: no false "started".
+    s.handleResponse(peerListAnswer({peer(3, "Three", true), peer(4, "Four", false)}));
+    QCOMPARE(lists.count(), 1);
+    QCOMPARE(events.count(), 0);
+    QCOMPARE(s.eventLog().count(), 0);
+
+    // The tunnel model reads the failure of its status: that one is stored.
+    s.handleResponse(xml("<resp seq=\"tunnelStatus\" fail=\"true\" error_code=\"500\"/>"));
+    QVERIFY(s.cachedMessage("tunnelStatus", cached));
+    QVERIFY(cached.get_bool("fail"));
+    QCOMPARE(failed.count(), 2);
 }
 
 void DeviceUnits::noticeKeysReplaceDotsAndColons()
@@ -373,8 +412,10 @@ void DeviceUnits::startedWinsOverEnded()
     QCOMPARE(events.count(), 1);
     QCOMPARE(events.at(0).at(0).value<IPCObject *>(), static_cast<IPCObject *>(&s));
     QCOMPARE(events.at(0).at(1).value<QV_EVENT>(), QV_EVENT_AUDIO_CONNECTION_STARTED);
-    QCOMPARE(s.eventLog().count(), 1);
-    QVERIFY(s.eventLog().lines().first().text().endsWith("Audio connection started. Active peers: Three"));
+    // Both are logged; the newest line names the event.
+    QCOMPARE(s.eventLog().count(), 2);
+    QVERIFY(s.eventLog().lines().at(0).text().endsWith("Audio connection started. Active peers: Three"));
+    QVERIFY(s.eventLog().lines().at(1).text().endsWith("Audio connection ended. Disconnected peers: Five"));
     QCOMPARE(s.activePeerIds(), QList<int>{3});
 
     // Peer 5 is no longer counted as active: its return is a start.
@@ -626,6 +667,12 @@ void DeviceUnits::commands()
     QVERIFY(q[2].get_bool("metering"));
     QCOMPARE(q[2].attr("meterInterval")->kind(), AttrValue::Int);
     QCOMPARE(q[2].get_int("meterInterval"), 70);
+
+    // Loading a configuration sets the flag alone; the next login applies it.
+    s.clearQueue();
+    s.setMeteringEnabled(false);
+    QVERIFY(!s.meteringEnabled());
+    QVERIFY(s.queuedMessages().empty());
 }
 
 void DeviceUnits::connectPeerRules()
@@ -736,6 +783,7 @@ void DeviceUnits::versionNoticeFetchesTheRecord()
     QSignalSpy version(&s, &IPCObject::recvVersion);
     s.handleUnsolicited(xml("<unso id=\"version\"><version version=\"8.1\"/></unso>"));
     QVERIFY(s.queuedMessages().empty());
+    QVERIFY(s.findChild<QTimer *>("versionTimer")->isActive());
     QTRY_COMPARE(s.queuedNames(), (std::vector<std::string>{"getVersion"}));
     QCOMPARE(s.queuedMessages()[0].get_string("seq"), std::string("version"));
     QCOMPARE(version.count(), 0);
@@ -753,8 +801,8 @@ void DeviceUnits::bareVersionIsTheRecord()
     Message cached;
     QVERIFY(s.cachedMessage("version", cached));
     QCOMPARE(cached.get_string("version"), std::string("4.0.3"));
-    // No request follows, however long one waits for the timer.
-    QTest::qWait(250);
+    // No request follows: the fetch is not even scheduled.
+    QVERIFY(!s.findChild<QTimer *>("versionTimer")->isActive());
     QVERIFY(s.queuedMessages().empty());
 }
 

@@ -123,13 +123,17 @@ inline void startQvctl(QProcess &p, const QStringList &args)
  * Runs qvctl with @p args to its end. @p waitMs only guards the test against
  * a hang; every run is expected to end well before it.
  */
-inline RunResult runQvctl(const QStringList &args, int waitMs = 90000)
+inline RunResult runQvctl(const QStringList &args, int waitMs = 90000, const QByteArray &input = QByteArray(),
+                          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
+    p.setProcessEnvironment(environment);
     startQvctl(p, args);
     RunResult r;
     if (!p.waitForStarted(10000))
         return r;
+    p.write(input);
+    p.closeWriteChannel();
     r.finished = p.waitForFinished(waitMs);
     if (!r.finished) {
         p.kill();

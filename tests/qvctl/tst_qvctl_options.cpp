@@ -2,7 +2,10 @@
 // defaults a script relies on.
 
 #include "ctloptions.h"
+#include "ctlpassword.h"
 
+#include <QBuffer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace qvctl;
@@ -173,6 +176,10 @@ private slots:
         QTest::newRow("huge timeout") << QStringList{"--timeout", "1e12", "codec", "status"};
         QTest::newRow("timeout without value") << QStringList{"codec", "status", "--timeout"};
         QTest::newRow("password without value") << QStringList{"codec", "status", "--password"};
+        QTest::newRow("password file without value") << QStringList{"codec", "status", "--password-file"};
+        QTest::newRow("empty password file name") << QStringList{"--password-file=", "codec", "status"};
+        QTest::newRow("password and password file")
+            << QStringList{"--password", "x", "--password-file", "f", "codec", "status"};
         QTest::newRow("unknown option") << QStringList{"--verbose", "codec", "status"};
         QTest::newRow("flag with value") << QStringList{"--json=yes", "codec", "status"};
     }
@@ -191,6 +198,52 @@ private slots:
         QVERIFY(!o.json);
         QCOMPARE(o.key, QStringLiteral("--trace"));
         QVERIFY(!o.trace);
+    }
+
+    void passwordSources()
+    {
+        qunsetenv(PasswordVariable);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString privateFile = dir.filePath("private");
+        const QString sharedFile = dir.filePath("shared");
+        for (const QString &path : {privateFile, sharedFile}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("from the file\r\nsecond line\n");
+        }
+        QVERIFY(QFile::setPermissions(privateFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(sharedFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                      | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QBuffer input;
+        input.setData("from standard input\nnot this\n");
+        QVERIFY(input.open(QIODevice::ReadOnly));
+
+        auto resolved = [&input](const QStringList &args, QString &error) {
+            Options o = parsed(args);
+            return resolvePassword(o, input, error) ? o.password : QStringLiteral("(refused)");
+        };
+        QString error;
+        QCOMPARE(resolved({"c", "status"}, error), QString("tarlin"));
+        QCOMPARE(resolved({"--password-file", privateFile, "c", "status"}, error), QString("from the file"));
+        QCOMPARE(resolved({"--password", "-", "c", "status"}, error), QString("from standard input"));
+        // The file must be the owner's alone.
+        QCOMPARE(resolved({"--password-file", sharedFile, "c", "status"}, error), QString("(refused)"));
+        QVERIFY2(error.contains("readable by other users"), qPrintable(error));
+        QCOMPARE(resolved({"--password-file", dir.filePath("none"), "c", "status"}, error), QString("(refused)"));
+        QCOMPARE(resolved({"--password-file", dir.path(), "c", "status"}, error), QString("(refused)"));
+
+        // The environment stands in for the default only.
+        qputenv(PasswordVariable, "from the environment");
+        QCOMPARE(resolved({"c", "status"}, error), QString("from the environment"));
+        QCOMPARE(resolved({"--password", "given", "c", "status"}, error), QString("given"));
+        QCOMPARE(resolved({"--password-file", privateFile, "c", "status"}, error), QString("from the file"));
+        qunsetenv(PasswordVariable);
+
+        // Standard input used up: nothing to read is an error, not an empty password.
+        input.readAll();
+        QCOMPARE(resolved({"--password=-", "c", "status"}, error), QString("(refused)"));
+        QVERIFY2(error.contains("standard input"), qPrintable(error));
     }
 
     void helpNeedsNothingElse()

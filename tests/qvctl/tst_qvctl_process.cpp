@@ -4,6 +4,7 @@
 #include "qvctlfixture.h"
 
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -321,6 +322,35 @@ private slots:
         QCOMPARE(runQvctl(withCodec(sim, {"status"}, {"--password", "right"})).status, Ok);
     }
 
+    void passwordsOutOfTheCommandLine()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({"--password", "right"}));
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath("password");
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("right\n");
+        }
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        RunResult r = runQvctl(withCodec(sim, {"status"}, {"--password-file", file}));
+        QVERIFY2(r.status == Ok, qPrintable(r.describe()));
+        r = runQvctl(withCodec(sim, {"status"}, {"--password", "-"}), 90000, "right\n");
+        QVERIFY2(r.status == Ok, qPrintable(r.describe()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QVCTL_PASSWORD", "right");
+        r = runQvctl(withCodec(sim, {"status"}), 90000, QByteArray(), env);
+        QVERIFY2(r.status == Ok, qPrintable(r.describe()));
+
+        // A file others may read is refused before anything is sent.
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        r = runQvctl(withCodec(sim, {"status"}, {"--password-file", file}));
+        QVERIFY2(r.status == Error, qPrintable(r.describe()));
+        QVERIFY2(r.err.contains("readable by other users"), r.err.constData());
+    }
+
     void notReadyInTime()
     {
         // A codec that never sends one of the records the session needs.
@@ -329,6 +359,7 @@ private slots:
         RunResult r = runQvctl(withCodec(incomplete, {"status"}, {"--timeout", "4"}));
         QVERIFY2(r.status == NotReady && r.finished, qPrintable(r.describe()));
         QVERIFY2(r.err.contains("state AUTHENTICATED"), r.err.constData());
+        QVERIFY2(r.err.contains("still missing: systemOpts"), r.err.constData());
         r = runQvctl(withCodec(incomplete, {"status"}, {"--timeout", "4", "--json"}));
         QCOMPARE(r.status, NotReady);
         QCOMPARE(r.objects().value(0).value("state").toString(), QStringLiteral("AUTHENTICATED"));

@@ -136,6 +136,8 @@ bool parseArguments(const QStringList &arguments, Options &out, QString &error)
     bool secondsGiven = false;
     double seconds = 0;
     bool onlyPositional = false;
+    bool passwordOption = false;
+    bool passwordFileOption = false;
 
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -190,8 +192,21 @@ bool parseArguments(const QStringList &arguments, Options &out, QString &error)
                 return false;
             o.trace = true;
         } else if (name == QLatin1String("--password")) {
-            if (!takeValue(o.password))
+            QString v;
+            if (!takeValue(v))
                 return false;
+            o.passwordFrom = v == QLatin1String("-") ? PasswordFrom::StandardInput : PasswordFrom::Text;
+            o.password = o.passwordFrom == PasswordFrom::Text ? v : QString();
+            passwordOption = true;
+        } else if (name == QLatin1String("--password-file")) {
+            if (!takeValue(o.passwordFile))
+                return false;
+            if (o.passwordFile.isEmpty()) {
+                error = QStringLiteral("--password-file needs a file name");
+                return false;
+            }
+            o.passwordFrom = PasswordFrom::File;
+            passwordFileOption = true;
         } else if (name == QLatin1String("--timeout")) {
             QString v;
             if (!takeValue(v) || !parseSeconds(name, v, false, o.timeoutSeconds, error))
@@ -210,6 +225,10 @@ bool parseArguments(const QStringList &arguments, Options &out, QString &error)
     if (o.help) {
         out = o;
         return true;
+    }
+    if (passwordOption && passwordFileOption) {
+        error = QStringLiteral("--password and --password-file exclude each other");
+        return false;
     }
     if (positional.isEmpty()) {
         error = QStringLiteral("no codec given");
@@ -281,7 +300,8 @@ bool parseArguments(const QStringList &arguments, Options &out, QString &error)
 QString usageText()
 {
     return QStringLiteral(
-        "usage: qvctl [--password TEXT] [--timeout SECONDS] [--json] [--trace] HOST[:PORT] COMMAND [ARGS...]\n"
+        "usage: qvctl [--password-file FILE | --password -] [--timeout SECONDS] [--json] [--trace]\n"
+        "             HOST[:PORT] COMMAND [ARGS...]\n"
         "\n"
         "Logs in to one codec (port 80 unless given; IPv6 as [ADDRESS]:PORT), waits until it is ready\n"
         "and runs one command.\n"
@@ -297,12 +317,15 @@ QString usageText()
         "                              10 lines a second) and peer lists until N seconds pass or SIGINT\n"
         "\n"
         "options:\n"
-        "  --password TEXT    login password (default \"tarlin\")\n"
-        "  --timeout SECONDS  how long to wait for the codec to be ready, and for a command's result\n"
-        "                     (default 15)\n"
-        "  --json             one JSON object per line instead of text\n"
-        "  --trace            every message sent and received, on standard error\n"
-        "  -h, --help         this text\n"
+        "  --password-file FILE  login password: the first line of FILE, which no other user may read\n"
+        "  --password -          login password: one line read from standard input\n"
+        "  --password TEXT       login password given as it is (any local user can read a command line)\n"
+        "                        Without these: the environment variable QVCTL_PASSWORD, else \"tarlin\".\n"
+        "  --timeout SECONDS     how long to wait for the codec to be ready, and for a command's result\n"
+        "                        (default 15)\n"
+        "  --json                one JSON object per line instead of text\n"
+        "  --trace               every message sent and received, on standard error\n"
+        "  -h, --help            this text\n"
         "\n"
         "exit status: 0 success, 1 usage or other error, 2 login refused, 3 not ready in time,\n"
         "4 unknown peer or profile id\n");

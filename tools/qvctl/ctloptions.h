@@ -18,9 +18,21 @@ enum ExitStatus : int {
 
 enum class Command { Status, Peers, Profiles, Get, Connect, Disconnect, Watch };
 
+/** Where the login password comes from. */
+enum class PasswordFrom {
+    Default,       // QVCTL_PASSWORD when set, else "tarlin"
+    Text,          // --password TEXT
+    StandardInput, // --password -: one line of standard input
+    File,          // --password-file FILE: its first line
+};
+
 /** Everything the command line says. */
 struct Options {
+    /** The password once known: the default, or --password TEXT (resolvePassword() fills the others). */
     QString password = QStringLiteral("tarlin");
+    PasswordFrom passwordFrom = PasswordFrom::Default;
+    /** --password-file: the file whose first line is the password. */
+    QString passwordFile;
     double timeoutSeconds = 15;
     bool json = false;
     bool trace = false;

@@ -99,7 +99,7 @@ void CommandRunner::start()
         session->set_trace(true);
 
     connect(session, &IPCObject::changedState, this, &CommandRunner::onStateChanged);
-    connect(session, &CtlSession::codecRefused, this, &CommandRunner::onCodecRefused, Qt::QueuedConnection);
+    connect(session, &IPCObject::requestFailed, this, &CommandRunner::onRequestFailed);
     connect(session, &CtlSession::garbageReceived, this, &CommandRunner::onGarbage, Qt::QueuedConnection);
     connect(session, &IPCObject::recvPeerList, this, &CommandRunner::onPeerList);
     connect(session, &IPCObject::deviceEvent, this, &CommandRunner::onDeviceEvent);
@@ -184,8 +184,15 @@ void CommandRunner::onDeadline()
         return;
     const QString seconds = QString::number(m_options.timeoutSeconds);
     if (m_phase == Phase::Connecting) {
-        finish(ExitNotReady,
-               QStringLiteral("%1 not ready within %2 s (state %3)").arg(codecText(), seconds, currentStateName()));
+        // Logged in but short of READY: name the records that never came.
+        const QStringList missing = m_session && m_session->state() == IQEndpointClient::AUTHENTICATED
+            ? m_session->requiredMessages()
+            : QStringList();
+        finish(ExitNotReady, QStringLiteral("%1 not ready within %2 s (state %3)%4")
+                                 .arg(codecText(), seconds, currentStateName(),
+                                      missing.isEmpty() ? QString()
+                                                        : QStringLiteral("; still missing: %1")
+                                                              .arg(missing.join(QStringLiteral(", ")))));
     } else if (m_phase == Phase::WaitingResult) {
         // Old firmware only logs a command it refuses: silence is all it says.
         const QString hint = m_session && !m_session->isVersioned()
@@ -196,18 +203,19 @@ void CommandRunner::onDeadline()
     }
 }
 
-void CommandRunner::onCodecRefused(const QString &seq, int code, const QString &text)
+void CommandRunner::onRequestFailed(QUuid, const QString &key, const QString &code, const QString &text)
 {
     if (m_finished || m_phase != Phase::WaitingResult)
         return;
     // Only the answers our own command can bring: connect and disconnect carry
     // no seq, the profile assignment before a connect carries its own.
-    if (!seq.isEmpty() && seq != QLatin1String("setPeerSettings"))
+    if (!key.isEmpty() && key != QLatin1String("setPeerSettings"))
         return;
     const QString reason = text.isEmpty() ? QStringLiteral("no reason given") : text;
-    finish(code == 404 ? ExitUnknownId : ExitError, QStringLiteral("%1 refused %2: %3 (error %4)")
-                                                        .arg(codecText(), commandName(m_options.command), reason)
-                                                        .arg(code));
+    const int number = code.toInt();
+    finish(number == 404 ? ExitUnknownId : ExitError, QStringLiteral("%1 refused %2: %3 (error %4)")
+                                                          .arg(codecText(), commandName(m_options.command), reason)
+                                                          .arg(number));
 }
 
 void CommandRunner::onGarbage()
@@ -265,13 +273,8 @@ void CommandRunner::printStatus()
     info.host = m_options.host;
     info.port = m_options.port;
     info.unitName = m_session->unitName();
-    if (const std::shared_ptr<const Message> version = m_session->cachedShared(QStringLiteral("version"))) {
-        // The firmware text is the record's "version" child; older records carry it as an attribute.
-        if (const Message *child = version->find_child("version"))
-            info.firmware = QString::fromStdString(child->value());
-        if (info.firmware.isEmpty())
-            info.firmware = get_qstring(*version, "version");
-    }
+    if (const std::shared_ptr<const Message> version = m_session->cachedShared(QStringLiteral("version")))
+        info.firmware = get_field_qstring(*version, "version");
     info.protocolVersion = m_session->protocol_version();
     info.state = currentStateName();
     info.peers = m_session->allPeers().size();
@@ -283,21 +286,12 @@ void CommandRunner::printStatus()
 
 void CommandRunner::printPeers()
 {
-    // The session keeps the host part only; the address book holds the whole address.
-    QHash<QString, QString> addresses;
-    if (const std::shared_ptr<const Message> list = m_session->cachedShared(QStringLiteral("peerList"))) {
-        for (int i = 0; i < list->child_count(); ++i) {
-            const Message &peer = list->get_child(i);
-            if (peer.name() == "peer" && peer.has_attribute("addr"))
-                addresses.insert(get_qstring(peer, "id"), get_qstring(peer, "addr"));
-        }
-    }
     QList<PeerRow> rows;
     for (const PeerMetaPtr &p : m_session->allPeers()) {
         PeerRow r;
         r.id = p->id;
         r.name = p->name;
-        r.address = p->directory ? QString() : addresses.value(p->id, p->host);
+        r.address = p->addr;
         if (p->directory)
             r.state = p->directory->state;
         else if (p->channel && !p->channel->state.isEmpty())

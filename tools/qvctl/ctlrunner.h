@@ -55,7 +55,7 @@ private:
     void onStateChanged(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
     void onDeadline();
     void onSocketFailed(const QString &reason);
-    void onCodecRefused(const QString &seq, int code, const QString &text);
+    void onRequestFailed(QUuid uuid, const QString &key, const QString &code, const QString &text);
     void onGarbage();
     void onPeerList();
     void onDeviceEvent(IPCObject *device, QV_EVENT event);

@@ -11,15 +11,6 @@ CtlSession::CtlSession(const QUuid &uuid, IQManager *manager)
 {
 }
 
-void CtlSession::handleResponse(const Message &message)
-{
-    if (!isClosing() && message.has_attribute("fail") && message.get_string("fail") != "false") {
-        emit codecRefused(get_qstring(message, "seq"), message.get_int("error_code"),
-                          get_qstring(message, "error_text"));
-    }
-    IPCObject::handleResponse(message);
-}
-
 void CtlSession::handleUnsolicited(const Message &message)
 {
     // Every element has a name; a frame that parsed into none was not XML.

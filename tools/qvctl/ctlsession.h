@@ -11,10 +11,10 @@
 namespace qvctl {
 
 /**
- * The device session as the desktop program runs it, plus two things a
- * command-line client must notice that the session itself lets pass: the
- * codec's error answers (the session drops seq-less ones) and frames that are
- * not messages at all. Both are reported, then handed to the session as usual.
+ * The device session as the desktop program runs it, plus one thing a
+ * command-line client must notice that the session itself lets pass: frames
+ * that are not messages at all. They are reported, then handed to the
+ * session as usual.
  */
 class CtlSession : public IPCObject
 {
@@ -23,13 +23,10 @@ public:
     explicit CtlSession(const QUuid &uuid, IQManager *manager);
 
 signals:
-    /** An answer with "fail": its seq (empty when it has none), error code and text. Loop thread. */
-    void codecRefused(QString seq, int code, QString text);
     /** A frame that did not parse into a message. Loop thread. */
     void garbageReceived();
 
 protected:
-    void handleResponse(const Message &message) override;
     void handleUnsolicited(const Message &message) override;
 };
 

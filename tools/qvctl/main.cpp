@@ -2,12 +2,14 @@
 
 #include "ctloptions.h"
 #include "ctloutput.h"
+#include "ctlpassword.h"
 #include "ctlrunner.h"
 #include "ctlsignals.h"
 
 #include "iqcommonapp.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -28,6 +30,12 @@ int main(int argc, char *argv[])
     if (options.help) {
         std::fputs(qPrintable(qvctl::usageText()), stdout);
         return qvctl::ExitOk;
+    }
+    QFile standardInput;
+    standardInput.open(stdin, QIODevice::ReadOnly);
+    if (!qvctl::resolvePassword(options, standardInput, error)) {
+        output.error(error);
+        return qvctl::ExitError;
     }
     qvctl::installMessageHandler(options.trace);
 

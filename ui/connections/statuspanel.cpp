@@ -10,16 +10,9 @@ namespace {
 
 // A record value the codec may send as a child element or as an attribute:
 // the child wins.
-QString recordText(const Message &record, std::string_view name)
-{
-    if (const Message *child = record.find_child(name))
-        return QString::fromStdString(child->value());
-    return get_qstring(record, name);
-}
-
 bool recordBool(const Message &record, std::string_view name)
 {
-    const QString text = recordText(record, name).trimmed();
+    const QString text = get_field_qstring(record, name).trimmed();
     return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1");
 }
 
@@ -70,7 +63,7 @@ void StatusPanel::refreshFirmwareVersion()
         return;
     Message version;
     if (session->cachedMessage(QStringLiteral("version"), version))
-        m_ui->firmwareVersionLabel->setText(recordText(version, "version"));
+        m_ui->firmwareVersionLabel->setText(get_field_qstring(version, "version"));
 }
 
 void StatusPanel::refreshSipStatus()
@@ -84,7 +77,7 @@ void StatusPanel::refreshSipStatus()
     if (!recordBool(sip, "enabled"))
         m_ui->sipLabel->setText(QStringLiteral("Disabled"));
     else if (recordBool(sip, "online"))
-        m_ui->sipLabel->setText(QStringLiteral("Connected (") + recordText(sip, "status") + QLatin1Char(')'));
+        m_ui->sipLabel->setText(QStringLiteral("Connected (") + get_field_qstring(sip, "status") + QLatin1Char(')'));
     else
         m_ui->sipLabel->setText(QStringLiteral("Not Connected"));
 }
@@ -108,8 +101,8 @@ void StatusPanel::refreshDirectoryServerStatus()
         label->setText(QStringLiteral("Offline"));
         label->setStyleSheet(QStringLiteral("color: darkRed"));
     }
-    m_ui->publicIpLabel->setText(recordText(server, "nat_addr"));
-    m_ui->natTypeLabel->setText(recordText(server, "nat_type"));
+    m_ui->publicIpLabel->setText(get_field_qstring(server, "nat_addr"));
+    m_ui->natTypeLabel->setText(get_field_qstring(server, "nat_type"));
 }
 
 void StatusPanel::refreshCurrentEncoder()
@@ -119,7 +112,7 @@ void StatusPanel::refreshCurrentEncoder()
         return;
     Message encoder;
     if (session->cachedMessage(QStringLiteral("currentEncoder"), encoder) && session->activePeerCount() > 0)
-        m_ui->currentEncoderLabel->setText(recordText(encoder, "descr"));
+        m_ui->currentEncoderLabel->setText(get_field_qstring(encoder, "descr"));
     else
         m_ui->currentEncoderLabel->setText(QStringLiteral("None"));
 }

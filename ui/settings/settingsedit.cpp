@@ -72,6 +72,8 @@ void SettingsEdit::setSession(IPCObject *session)
         connect(session, &IPCObject::recvWeftlineSettings, this, &SettingsEdit::weftlineUpdated),
         connect(session, &IPCObject::changedState, this, &SettingsEdit::statechange),
         connect(session, &IPCObject::recvSetWeftlineOptions, this, &SettingsEdit::weftlineSettingsChanged),
+        // A refused answer is not cached (the last good record stays): it arrives as a failure.
+        connect(session, &IPCObject::requestFailed, this, &SettingsEdit::requestRefused),
         // A deleted session leaves nothing on screen.
         connect(session, &QObject::destroyed, this, [this] { setSession(nullptr); }),
     };
@@ -264,6 +266,18 @@ void SettingsEdit::weftlineSettingsChanged()
     m_session->cachedMessage(QStringLiteral("weftlineSettings"), described);
     m_model.confirmWeftline(answer, described);
     // The tunnel copy now holds the confirmed values; the cached description may still be older.
+    populate_all(false);
+}
+
+void SettingsEdit::requestRefused(QUuid, const QString &key)
+{
+    if (key != QLatin1String("setWeftlineOptions") || !m_session || !m_model.isLoaded())
+        return;
+    Message refused("resp");
+    refused.set_bool("fail", true);
+    Message described;
+    m_session->cachedMessage(QStringLiteral("weftlineSettings"), described);
+    m_model.confirmWeftline(refused, described);
     populate_all(false);
 }
 

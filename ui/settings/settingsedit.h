@@ -63,6 +63,8 @@ public slots:
     void statechange(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
     /** The codec answered a tunnel save ("setWeftlineOptions"). */
     void weftlineSettingsChanged();
+    /** A refused tunnel save: the group goes back to what the codec described. */
+    void requestRefused(QUuid uuid, const QString &key);
 
 private:
     void load();
