@@ -90,6 +90,8 @@ public:
     void on_response(const Message &message) override;
     void on_message(const Message &message) override;
     void on_timed_out() override;
+    void on_connection_failed(const std::string &reason) override;
+    void on_frame_rejected(const std::string &reason) override;
 
 signals:
     void cnxn_timed_out();
@@ -100,6 +102,15 @@ signals:
     void ready();
     void initializing();
     void finalRequiredMessageReceived();
+    /**
+     * The connection failed, with the socket's reason ("Connection refused",
+     * "remote disconnect", "timed out", "authentication failure", ...).
+     * Delivered in order with the state signals: before the state the
+     * failure leads to.
+     */
+    void connectionFailed(QString reason);
+    /** A received frame did not read as a message; the reason names its element and shows a sample. */
+    void frameRejected(QString reason);
 
 protected:
     /** Entering AUTHENTICATED, before initialise(): set up the required messages. */
@@ -157,6 +168,8 @@ private:
     void entered(DEVICE_STATE s);
     /** Emits the argument-less signal @p signalIndex on this object's thread. */
     void raise(int signalIndex);
+    /** Emits the signal @p signalIndex, which takes one QString, with @p text on this object's thread. */
+    void raiseText(int signalIndex, const std::string &text);
     /** Calls @p methodIndex (with @p message, or none) as an automatic connection would. */
     void post(int methodIndex, const Message *message, std::shared_ptr<const Message> shared);
     /** Caches and dispatches one message under @p key (one copy shared by both). */

@@ -463,11 +463,11 @@ private slots:
         QByteArray traced;
         QElapsedTimer t;
         t.start();
-        while (!traced.contains("rx to ") && p.state() == QProcess::Running && t.elapsed() < 30000) {
+        while (!traced.contains("tx to ") && p.state() == QProcess::Running && t.elapsed() < 30000) {
             p.waitForReadyRead(200);
             traced += p.readAllStandardError();
         }
-        QVERIFY2(traced.contains("rx to "), traced.constData());
+        QVERIFY2(traced.contains("tx to "), traced.constData());
         ::kill(static_cast<pid_t>(p.processId()), SIGINT);
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -483,7 +483,7 @@ private slots:
         const RunResult plain = runQvctl(withCodec(sim, {"status"}));
         const RunResult r = runQvctl(withCodec(sim, {"status"}, {"--trace"}));
         QVERIFY2(r.status == Ok, qPrintable(r.describe()));
-        const QByteArray to = "rx to " + sim.address().toUtf8() + ": ";
+        const QByteArray to = "tx to " + sim.address().toUtf8() + ": ";
         const QByteArray from = "rx from " + sim.address().toUtf8() + ": ";
         QVERIFY2(r.err.contains(to + "<getPeerList seq=\"peerList\"/>"), r.err.constData());
         QVERIFY2(r.err.contains(from + "<resp seq=\"peerList\""), r.err.constData());
