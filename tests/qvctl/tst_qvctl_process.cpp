@@ -131,6 +131,20 @@ private slots:
         QVERIFY(text.lines().contains(QStringLiteral("protocol: 0 (unversioned)")));
     }
 
+    void unitNameInLatin1()
+    {
+        // Older firmware writes ISO-8859-1: the session still gets ready, with the name right.
+        SimProcess plain;
+        QVERIFY(plain.start());
+        const QString name = runQvctl(withCodec(plain, {"status"}, {"--json"})).objects().value(0).value("unit").toString();
+        SimProcess sim;
+        QVERIFY(sim.start({"--latin1-unit-name"}));
+        const RunResult r = runQvctl(withCodec(sim, {"status"}, {"--json"}));
+        QVERIFY2(r.status == Ok && r.allJson(), qPrintable(r.describe()));
+        QCOMPARE(r.objects().value(0).value("state").toString(), QStringLiteral("READY"));
+        QCOMPARE(r.objects().value(0).value("unit").toString(), QStringLiteral("Caf\u00e9 ") + name);
+    }
+
     void statusOverIpv6()
     {
         SimProcess sim;

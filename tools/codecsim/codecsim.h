@@ -31,6 +31,7 @@ struct Options {
     double oversizeAfter = -1;    ///< send more than 2 MiB without a 0x00
     bool oldPong = false;         ///< answer ping with another seq, like old firmware
     bool noSystemOpts = false;    ///< never push the systemOpts record
+    bool latin1UnitName = false;  ///< an accented unit name, sent in ISO-8859-1 as older firmware may
     double firmwareChangeAfter = -1; ///< per codec, counted from its first login: new firmware version
 };
 

@@ -96,6 +96,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("old-pong"),
          QStringLiteral("Fault: answer ping with another seq, as old firmware does, while otherwise versioned.")},
         {QStringLiteral("no-system-opts"), QStringLiteral("Fault: never send the required \"systemOpts\" record.")},
+        {QStringLiteral("latin1-unit-name"),
+         QStringLiteral("Fault: the unit name starts with \"Caf\u00e9\" and is sent in ISO-8859-1, as older firmware may.")},
         {QStringLiteral("firmware-change-after"),
          QStringLiteral("Fault: SECONDS after a codec's first login, push a \"version\" notice and "
                         "change its version record."),
@@ -125,6 +127,7 @@ int main(int argc, char *argv[])
     o.stampLevels = p.isSet(QStringLiteral("stamp-levels"));
     o.oldPong = p.isSet(QStringLiteral("old-pong"));
     o.noSystemOpts = p.isSet(QStringLiteral("no-system-opts"));
+    o.latin1UnitName = p.isSet(QStringLiteral("latin1-unit-name"));
     bool ok = parseCount(p, QStringLiteral("count"), 1, 65535, o.count, error) &&
               parseCount(p, QStringLiteral("metering-ms"), 0, 3600000, o.meteringMs, error) &&
               parseCount(p, QStringLiteral("active-peers"), 0, 8, o.activePeers, error) &&

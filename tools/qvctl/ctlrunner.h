@@ -18,7 +18,6 @@ class IQManager;
 namespace qvctl {
 
 class CtlSession;
-class TransportWatch;
 
 /**
  * Runs one command against one codec: opens a device session through the
@@ -54,9 +53,9 @@ private:
 
     void onStateChanged(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
     void onDeadline();
-    void onSocketFailed(const QString &reason);
+    void onConnectionFailed(const QString &reason);
     void onCodecRefused(const QString &seq, int code, const QString &text);
-    void onGarbage();
+    void onFrameRejected(const QString &reason);
     void onPeerList();
     void onDeviceEvent(IPCObject *device, QV_EVENT event);
     void onLevels(float rmlf, float rmrf, float tmlf, float tmrf, float rmls, float rmrs, float tmls, float tmrs);
@@ -86,13 +85,12 @@ private:
     Formatter m_format;
     IQManager *m_manager;
     QPointer<CtlSession> m_session;
-    TransportWatch *m_transport = nullptr;
 
     Phase m_phase = Phase::Connecting;
     bool m_finished = false;
     int m_status = ExitOk;
     bool m_reachedConnected = false;
-    QString m_failure; // the transport's reason for the last socket failure
+    QString m_failure; // the reason of the last connection failure
 
     QTimer m_deadline;
     QTimer m_watchEnd;

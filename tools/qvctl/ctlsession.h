@@ -3,18 +3,17 @@
 #include "ipcobject.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
-
-#include <mutex>
 
 namespace qvctl {
 
 /**
- * The device session as the desktop program runs it, plus two things a
+ * The device session as the desktop program runs it, plus what a
  * command-line client must notice that the session itself lets pass: the
- * codec's error answers (the session drops seq-less ones) and frames that are
- * not messages at all. Both are reported, then handed to the session as usual.
+ * codec's error answers (the session drops seq-less ones). They are
+ * reported, then handed to the session as usual. Why a connection failed and
+ * which frames did not read come with the endpoint's connectionFailed and
+ * frameRejected signals.
  */
 class CtlSession : public IPCObject
 {
@@ -25,39 +24,9 @@ public:
 signals:
     /** An answer with "fail": its seq (empty when it has none), error code and text. Loop thread. */
     void codecRefused(QString seq, int code, QString text);
-    /** A frame that did not parse into a message. Loop thread. */
-    void garbageReceived();
 
 protected:
     void handleResponse(const Message &message) override;
-    void handleUnsolicited(const Message &message) override;
-};
-
-/**
- * Listens to the network library's log for what the states do not carry:
- * why a connection failed, and what was wrong with a frame that was not a
- * message. Installs itself as the log's sink for its lifetime.
- */
-class TransportWatch : public QObject
-{
-    Q_OBJECT
-public:
-    explicit TransportWatch(QObject *parent = nullptr);
-    ~TransportWatch() override;
-
-    /** The last complaint about a received frame (empty when none). */
-    QString lastFrameComplaint() const;
-
-signals:
-    /** A socket failed, with the transport's reason ("remote disconnect", "Connection refused", ...). */
-    void socketFailed(QString reason);
-
-private:
-    void take(int category, int level, const char *text);
-
-    mutable std::mutex m_mutex;
-    QString m_frameComplaint;
-    int m_oldSocketThreshold;
 };
 
 } // namespace qvctl
