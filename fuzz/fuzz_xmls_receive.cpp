@@ -14,6 +14,9 @@
 #include "message.h"
 #include "sendbuffer.h"
 
+#include <QString>
+#include <QTextCodec>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,10 +38,14 @@ struct Host : IPCProtocolHost {
 
     void fail(const std::string &reason) override { failures.push_back(reason); }
 
-    void send_data(const char *data, size_t size) override
+    SendBuffer *send_buffer() override { return &sent; }
+
+    void send_appended(size_t size) override
     {
-        if (!sent.append(data, size))
+        if (sent.overLimit()) {
+            sent.dropBack(size);
             fail(SendBuffer::OverflowText);
+        }
         // keep the buffer bounded, as a socket that drains would
         if (sent.size() > 4096)
             sent.consume(sent.size() / 2);
@@ -62,12 +69,23 @@ struct Host : IPCProtocolHost {
     }
 };
 
+// A frame that does not read and is not UTF-8 is read again as ISO-8859-1.
 Message parseStretch(const char *data, size_t size, bool &threw)
 {
     Message m;
     threw = false;
     try {
-        m.parse(data, size);
+        std::string error;
+        if (IPCProtocolXMLS::read_frame(data, size, m, error))
+            return m;
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForName("UTF-8")->toUnicode(data, static_cast<int>(size), &state);
+        if (state.invalidChars == 0)
+            return m;
+        const QByteArray utf8 = QString::fromLatin1(data, static_cast<int>(size)).toUtf8();
+        Message again;
+        if (IPCProtocolXMLS::read_frame(utf8.constData(), static_cast<size_t>(utf8.size()), again, error))
+            return again;
     } catch (const std::exception &) {
         threw = true;
     }

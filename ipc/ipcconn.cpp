@@ -51,6 +51,13 @@ bool IPCConn::send_message(const Message &message)
     return m_protocol->send(message);
 }
 
+bool IPCConn::send_encoded(IPCEncodedMessage &message)
+{
+    if (!m_protocol || m_state != Open)
+        return false;
+    return m_protocol->send_encoded(message);
+}
+
 bool IPCConn::authenticated() const
 {
     return m_client ? m_client->authenticated() : false;
@@ -82,18 +89,21 @@ void IPCConn::deliver_local()
 
 bool IPCConn::wants_write() const
 {
-    return m_state == Open && m_txOffset < m_tx.size();
+    return m_state == Open && !m_tx.empty();
 }
 
-void IPCConn::send_data(const char *data, size_t size)
+SendBuffer *IPCConn::send_buffer()
 {
-    if (m_failed)
-        return;
-    m_tx.append(data, size);
+    // A failed connection sends nothing more; it closes on the next turn.
+    return m_failed ? nullptr : &m_tx;
+}
+
+void IPCConn::send_appended(size_t)
+{
     if (m_state == Open)
         on_writable(true);
-    if (send_buffered() > SendLimit) {
-        fail("IPCConn::send_data buffer overflow");
+    if (m_tx.overLimit()) {
+        fail(SendBuffer::OverflowText);
         return;
     }
     if (m_manager)
@@ -104,12 +114,12 @@ void IPCConn::on_writable(bool)
 {
     if (m_state != Open || m_handle == InvalidSocket)
         return;
-    while (m_txOffset < m_tx.size()) {
+    while (!m_tx.empty()) {
         size_t count = 0;
         int error = 0;
-        IoStatus status = sendSome(m_handle, m_tx.data() + m_txOffset, m_tx.size() - m_txOffset, count, error);
+        IoStatus status = sendSome(m_handle, m_tx.data(), m_tx.size(), count, error);
         if (status == IoStatus::Done) {
-            m_txOffset += count;
+            m_tx.consume(count);
             continue;
         }
         if (status == IoStatus::Closed)
@@ -117,13 +127,6 @@ void IPCConn::on_writable(bool)
         else if (status == IoStatus::Failed)
             fail(errorText(error));
         break;
-    }
-    if (m_txOffset == m_tx.size()) {
-        m_tx.clear();
-        m_txOffset = 0;
-    } else if (m_txOffset > 65536 && m_txOffset * 2 > m_tx.size()) {
-        m_tx.erase(0, m_txOffset);
-        m_txOffset = 0;
     }
 }
 
@@ -159,20 +162,75 @@ void IPCConn::close()
 {
     IPCSocket::close();
     m_tx.clear();
-    m_txOffset = 0;
     m_local.clear();
     set_state(Closed);
 }
 
 void IPCConn::fail(const std::string &reason)
 {
+    const bool first = !m_failed;
     IPCSocket::fail(reason);
+    if (first && m_failed && m_endpoint)
+        m_endpoint->on_connection_failed(m_failure);
 }
 
 void IPCConn::deliver(const Message &message)
 {
     if (m_endpoint)
         m_endpoint->receive(message);
+}
+
+void IPCConn::frame_rejected(const std::string &reason)
+{
+    if (m_endpoint)
+        m_endpoint->on_frame_rejected(reason);
+}
+
+IPCEndpointClient *IPCConn::client() const
+{
+    return m_endpoint ? m_endpoint->as_client() : nullptr;
+}
+
+unsigned IPCConn::protocol_version()
+{
+    IPCEndpointClient *c = client();
+    return c ? c->protocol_version() : IPCProtocolHost::protocol_version();
+}
+
+void IPCConn::set_protocol_version(unsigned version)
+{
+    if (IPCEndpointClient *c = client())
+        c->set_protocol_version(version);
+}
+
+std::string IPCConn::user_name()
+{
+    IPCEndpointClient *c = client();
+    return c ? c->user_name() : IPCProtocolHost::user_name();
+}
+
+std::string IPCConn::password()
+{
+    IPCEndpointClient *c = client();
+    return c ? c->password() : IPCProtocolHost::password();
+}
+
+void IPCConn::on_authenticated()
+{
+    if (IPCEndpointClient *c = client())
+        c->on_authenticated();
+}
+
+void IPCConn::on_authentication_failed()
+{
+    if (IPCEndpointClient *c = client())
+        c->on_authentication_failed();
+}
+
+void IPCConn::note_activity()
+{
+    if (IPCEndpointClient *c = client())
+        c->note_activity();
 }
 
 void IPCConn::set_state(int state)

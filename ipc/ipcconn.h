@@ -2,6 +2,7 @@
 
 #include "ipcprotocol.h"
 #include "ipcsocket.h"
+#include "sendbuffer.h"
 
 #include <deque>
 #include <memory>
@@ -9,12 +10,14 @@
 
 class Message;
 class IPCEndpoint;
+class IPCEndpointClient;
 class IPCProtocolXMLSClient;
 
 /**
  * A connection: a socket with a state, a send buffer and the protocol spoken
- * over it. It is the protocol's host: it writes what the protocol encodes and
- * hands what the protocol decodes to its endpoint.
+ * over it. It is the protocol's host: it writes what the protocol encodes,
+ * hands what the protocol decodes to its endpoint, and answers the login's
+ * questions from the endpoint.
  */
 class IPCConn : public IPCSocket, public IPCProtocolHost
 {
@@ -25,8 +28,6 @@ public:
         Open = 4,
     };
 
-    /** Unsent bytes above this fail the connection. */
-    static constexpr size_t SendLimit = 2097152;
     /** Most bytes taken from the socket by one read. */
     static constexpr size_t ReadChunk = 16384;
 
@@ -47,37 +48,50 @@ public:
 
     /** Offers @p message to the protocol; false when there is none or it refuses. */
     bool send_message(const Message &message);
+    /** The same for a message encoded beforehand (its bytes are taken when accepted). */
+    bool send_encoded(IPCEncodedMessage &message);
     /** True once the protocol's login has succeeded. */
     bool authenticated() const;
     /** Sends the idle keep-alive probe (authenticated connections only). */
     void send_keepalive();
 
-    /** Queues @p message for delivery to the endpoint on the loop's next turn. */
-    void post_local(Message message);
     /** Delivers what post_local queued (loop thread). */
     void deliver_local();
 
-    size_t send_buffered() const { return m_tx.size() - m_txOffset; }
+    size_t send_buffered() const { return m_tx.size(); }
 
     bool wants_write() const override;
     void on_writable(bool fromSend) override;
     void on_readable(bool hangup) override;
     void close() override;
+    /** Records the failure and tells the endpoint the first reason. */
     void fail(const std::string &reason) override;
 
     // IPCProtocolHost
-    void send_data(const char *data, size_t size) override;
     void deliver(const Message &message) override;
+    SendBuffer *send_buffer() override;
+    void send_appended(size_t size) override;
+    void frame_rejected(const std::string &reason) override;
+    std::string peer_text() const override { return address_text(); }
+    unsigned protocol_version() override;
+    void set_protocol_version(unsigned version) override;
+    std::string user_name() override;
+    std::string password() override;
+    void on_authenticated() override;
+    void on_authentication_failed() override;
+    void note_activity() override;
+    /** Queues @p message for delivery to the endpoint on the loop's next turn. */
+    void post_local(Message message) override;
 
 protected:
     void set_state(int state);
+    IPCEndpointClient *client() const;
 
     int m_state = Closed;
     IPCEndpoint *m_endpoint = nullptr;
     std::unique_ptr<IPCProtocol> m_protocol;
     IPCProtocolXMLSClient *m_client = nullptr; // m_protocol when it is the login client
-    std::string m_tx;
-    size_t m_txOffset = 0;
+    SendBuffer m_tx;
     std::deque<Message> m_local;
 };
 

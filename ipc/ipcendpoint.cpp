@@ -58,6 +58,23 @@ void IPCEndpoint::set_manager(IPCManager *manager, const std::string &name)
 {
     m_manager.store(manager, std::memory_order_release);
     m_name = name;
+    if (!manager)
+        return;
+    // Sends made while it was out of a table go out now.
+    bool tell = false;
+    {
+        std::lock_guard<std::mutex> guard(m_outgoingMutex);
+        tell = !m_outgoing.empty() && !m_outgoingPosted;
+        m_outgoingPosted = m_outgoingPosted || tell;
+    }
+    if (tell)
+        manager->outgoing_pending(this);
+}
+
+void IPCEndpoint::outgoing_forgotten()
+{
+    std::lock_guard<std::mutex> guard(m_outgoingMutex);
+    m_outgoingPosted = false;
 }
 
 void IPCEndpoint::attach_connection(IPCConn *connection)
@@ -76,25 +93,89 @@ IPCConn *IPCEndpoint::detach_connection()
     return connection;
 }
 
+bool IPCEndpoint::owns_connection() const
+{
+    IPCMutex *lock = state_lock();
+    return !lock || lock->held_by_current_thread();
+}
+
 void IPCEndpoint::send(const Message &message)
 {
-    IPCLockGuard guard(state_lock());
+    if (!owns_connection()) {
+        // Encoded here, written by the loop.
+        IPCEncodedMessage encoded;
+        IPCProtocolXMLS::encode(message, encoded);
+        post_outgoing(std::move(encoded), false);
+        return;
+    }
     if (tracing())
-        IPC_LOG(LOGC_ENDPOINT, LOG_INFO, "rx to %s: %s", peer_text().c_str(), xmlText(message).c_str());
+        IPC_LOG(LOGC_ENDPOINT, LOG_INFO, "tx to %s: %s", peer_text().c_str(), xmlText(message).c_str());
     if (m_queue.empty() && m_connection && m_connection->send_message(message))
         return;
+    enqueue(Message(message));
+}
+
+void IPCEndpoint::post_outgoing(IPCEncodedMessage &&message, bool onlyIfOpen)
+{
+    bool tell = false;
+    {
+        std::lock_guard<std::mutex> guard(m_outgoingMutex);
+        m_outgoing.push_back(Outgoing{std::move(message), onlyIfOpen});
+        tell = !m_outgoingPosted;
+        m_outgoingPosted = true;
+    }
+    if (!tell)
+        return;
+    if (IPCManager *manager = this->manager())
+        manager->outgoing_pending(this);
+}
+
+void IPCEndpoint::send_outgoing()
+{
+    std::vector<Outgoing> outgoing;
+    {
+        std::lock_guard<std::mutex> guard(m_outgoingMutex);
+        outgoing.swap(m_outgoing);
+        m_outgoingPosted = false;
+    }
+    for (Outgoing &o : outgoing) {
+        // A subscription made while closed goes out with the others on the next open.
+        if (o.onlyIfOpen && !(m_connection && m_connection->state() == IPCConn::Open))
+            continue;
+        sendEncoded(o.message);
+    }
+}
+
+void IPCEndpoint::sendEncoded(IPCEncodedMessage &message)
+{
+    if (tracing()) {
+        const std::string &wire = message.wire;
+        IPC_LOG(LOGC_ENDPOINT, LOG_INFO, "tx to %s: %.*s", peer_text().c_str(),
+                static_cast<int>(wire.empty() ? 0 : wire.size() - 1), wire.data());
+    }
+    if (m_queue.empty() && m_connection && m_connection->send_encoded(message))
+        return;
+    // It waits for the login (rarely): as a message, like everything that waits.
+    Message waiting;
+    waiting.parse(message.wire.data(), message.wire.empty() ? 0 : message.wire.size() - 1);
+    enqueue(std::move(waiting));
+}
+
+void IPCEndpoint::enqueue(Message &&message)
+{
     if (m_queue.size() >= QueueLimit) {
         IPC_LOG(LOGC_ENDPOINT, LOG_DETAIL, "%s: send queue full, dropping %s", m_name.c_str(),
                 m_queue.front().name().c_str());
         m_queue.pop_front();
     }
-    m_queue.push_back(message);
+    m_queue.push_back(std::move(message));
 }
 
 size_t IPCEndpoint::queued() const
 {
     IPCLockGuard guard(state_lock());
-    return m_queue.size();
+    std::lock_guard<std::mutex> outgoing(m_outgoingMutex);
+    return m_queue.size() + m_outgoing.size();
 }
 
 void IPCEndpoint::flush_queue()
@@ -139,36 +220,46 @@ IPCEndpointClient::~IPCEndpointClient() = default;
 
 void IPCEndpointClient::subscribe(const std::string &name, unsigned interval)
 {
-    IPCLockGuard guard(state_lock());
-    m_subscriptions[name] = interval;
-    if (m_connection && m_connection->state() == IPCConn::Open) {
-        Message message("subscribe");
-        message.set_string("seq", "internal");
-        Message &sub = message.add_child("sub");
-        sub.set_string("id", name);
-        if (interval)
-            sub.set_uint("interval", interval);
-        send(message);
+    {
+        std::lock_guard<std::mutex> guard(m_subscriptionsMutex);
+        m_subscriptions[name] = interval;
     }
+    Message message("subscribe");
+    message.set_string("seq", "internal");
+    Message &sub = message.add_child("sub");
+    sub.set_string("id", name);
+    if (interval)
+        sub.set_uint("interval", interval);
+    if (!owns_connection()) {
+        IPCEncodedMessage encoded;
+        IPCProtocolXMLS::encode(message, encoded);
+        post_outgoing(std::move(encoded), true);
+        return;
+    }
+    if (m_connection && m_connection->state() == IPCConn::Open)
+        send(message);
 }
 
 std::map<std::string, unsigned> IPCEndpointClient::subscriptions() const
 {
-    IPCLockGuard guard(state_lock());
+    std::lock_guard<std::mutex> guard(m_subscriptionsMutex);
     return m_subscriptions;
 }
 
 void IPCEndpointClient::send_subscriptions()
 {
-    if (m_subscriptions.empty())
-        return;
     Message message("subscribe");
     message.set_string("seq", "internal");
-    for (const auto &s : m_subscriptions) {
-        Message &sub = message.add_child("sub");
-        sub.set_string("id", s.first);
-        if (s.second)
-            sub.set_uint("interval", s.second);
+    {
+        std::lock_guard<std::mutex> guard(m_subscriptionsMutex);
+        if (m_subscriptions.empty())
+            return;
+        for (const auto &s : m_subscriptions) {
+            Message &sub = message.add_child("sub");
+            sub.set_string("id", s.first);
+            if (s.second)
+                sub.set_uint("interval", s.second);
+        }
     }
     send(message);
 }

@@ -1,24 +1,30 @@
 #pragma once
 
 #include "ipcmutex.h"
+#include "ipcprotocol.h"
 #include "message.h"
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 
 class IPCManager;
 class IPCConn;
+class IPCEndpointClient;
 
 /**
  * Base of the endpoints: a named owner of at most one connection, with a
  * bounded queue of messages waiting for the protocol to accept them.
  *
- * send() may be called from any thread: it takes the manager's state lock
- * (unless the calling thread already holds it). Everything else runs on the
- * loop thread under that lock.
+ * send() may be called from any thread. On the loop thread (which holds the
+ * manager's state lock) it sends at once; any other thread encodes the
+ * message, hands it to the loop and wakes it, and the loop writes it: only
+ * the loop touches the socket, and no caller waits for the state lock.
+ * Everything else runs on the loop thread under that lock.
  */
 class IPCEndpoint
 {
@@ -44,7 +50,7 @@ public:
 
     /** Sends @p message now when possible, otherwise queues it (thread-safe). */
     void send(const Message &message);
-    /** Messages waiting for the protocol. */
+    /** Messages waiting for the protocol (or still on their way to the loop). */
     size_t queued() const;
 
     /**
@@ -71,8 +77,22 @@ public:
     virtual unsigned reconnect_interval() { return 10; }
     /** Offers the queued messages to the protocol until one is refused. */
     void flush_queue();
+    /** Sends what other threads handed over since the last call. */
+    void send_outgoing();
+    /** The manager dropped this endpoint's notice of pending sends (it left the table). */
+    void outgoing_forgotten();
+    /** The client endpoint this is, if it is one. */
+    virtual IPCEndpointClient *as_client() { return nullptr; }
+    /** The connection failed; @p reason is the first failure it recorded [nothing]. */
+    virtual void on_connection_failed(const std::string &) {}
+    /** A received frame did not read as a message [nothing]. */
+    virtual void on_frame_rejected(const std::string &) {}
 
 protected:
+    /** True when the calling thread may touch the connection (it holds the state lock, or there is none). */
+    bool owns_connection() const;
+    /** Hands @p message to the loop; @p onlyIfOpen drops it there unless the connection is open. */
+    void post_outgoing(IPCEncodedMessage &&message, bool onlyIfOpen);
     IPCMutex *state_lock() const;
     uint64_t now() const;
     void touch(uint64_t t) { m_lastActivity.store(t, std::memory_order_relaxed); }
@@ -87,6 +107,19 @@ protected:
     std::atomic<uint64_t> m_lastActivity{0};
     std::deque<Message> m_queue;
     bool m_flushing = false;
+
+private:
+    /** Sends @p message or queues it, decoded again (the 10 newest wait). */
+    void sendEncoded(IPCEncodedMessage &message);
+    void enqueue(Message &&message);
+
+    struct Outgoing {
+        IPCEncodedMessage message;
+        bool onlyIfOpen;
+    };
+    mutable std::mutex m_outgoingMutex;
+    std::vector<Outgoing> m_outgoing; // encoded by other threads, for the loop
+    bool m_outgoingPosted = false;    // the manager knows of m_outgoing
 };
 
 /**
@@ -120,6 +153,7 @@ public:
 
     void connection_state_changed(int state) override;
     void receive(const Message &message) override;
+    IPCEndpointClient *as_client() override { return this; }
 
     // Hooks, in this order.
     virtual void on_connection_state_changed(int state);
@@ -146,6 +180,7 @@ public:
 private:
     void send_subscriptions();
 
+    mutable std::mutex m_subscriptionsMutex;
     std::map<std::string, unsigned> m_subscriptions;
     std::atomic<unsigned> m_version{1};
     std::atomic<unsigned> m_announced{1};

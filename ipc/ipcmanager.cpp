@@ -51,6 +51,7 @@ IPCManager::~IPCManager()
     IPCLockGuard guard(state_lock());
     for (auto &entry : m_endpoints) {
         IPCEndpoint *ep = entry.second.endpoint;
+        drop_outgoing(ep);
         retire(ep->detach_connection());
         ep->set_manager(nullptr, entry.first);
         // Virtual dispatch is over here: owned endpoints are simply deleted.
@@ -177,6 +178,7 @@ void IPCManager::run_turn(int maxWaitMs)
 
     {
         IPCLockGuard guard(state_lock());
+        send_outgoing();
         dispatch(events, n);
         bury();
     }
@@ -247,6 +249,7 @@ void IPCManager::service_closed(uint64_t now)
             retire(ep->detach_connection());
             auto it = m_endpoints.find(ep->name());
             if (it != m_endpoints.end() && it->second.endpoint == ep && it->second.owned) {
+                drop_outgoing(ep);
                 m_endpoints.erase(it);
                 ep->set_manager(nullptr, ep->name());
                 dispose_endpoint(ep);
@@ -281,6 +284,50 @@ void IPCManager::dispatch(const Poller::Event *events, int count)
                 s->fail(e.what());
         }
     }
+}
+
+void IPCManager::send_outgoing()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_outgoingMutex);
+        if (m_outgoing.empty())
+            return;
+        m_outgoingNow.swap(m_outgoing);
+    }
+    // An entry goes null when its endpoint leaves the table meanwhile.
+    for (size_t i = 0; i < m_outgoingNow.size(); ++i) {
+        IPCEndpoint *ep = m_outgoingNow[i];
+        if (!ep)
+            continue;
+        try {
+            ep->send_outgoing();
+        } catch (const std::exception &e) {
+            IPC_LOG(LOGC_MANAGER, LOG_ERROR, "IPCManager::event_loop uncaught exception: %s", e.what());
+        }
+    }
+    m_outgoingNow.clear();
+}
+
+void IPCManager::outgoing_pending(IPCEndpoint *endpoint)
+{
+    bool first;
+    {
+        std::lock_guard<std::mutex> guard(m_outgoingMutex);
+        first = m_outgoing.empty();
+        m_outgoing.push_back(endpoint);
+    }
+    if (first)
+        wake();
+}
+
+void IPCManager::drop_outgoing(IPCEndpoint *endpoint)
+{
+    std::replace(m_outgoingNow.begin(), m_outgoingNow.end(), endpoint, static_cast<IPCEndpoint *>(nullptr));
+    {
+        std::lock_guard<std::mutex> guard(m_outgoingMutex);
+        m_outgoing.erase(std::remove(m_outgoing.begin(), m_outgoing.end(), endpoint), m_outgoing.end());
+    }
+    endpoint->outgoing_forgotten();
 }
 
 void IPCManager::bury()
@@ -431,6 +478,7 @@ void IPCManager::disconnect_endpoint(const std::string &name)
         ep->connection_state_changed(IPCConn::Closed);
     }
     if (it->second.owned) {
+        drop_outgoing(ep);
         m_endpoints.erase(it);
         ep->set_manager(nullptr, name);
         dispose_endpoint(ep);
@@ -446,6 +494,7 @@ void IPCManager::remove_endpoint(const std::string &name)
         return;
     IPCEndpoint *ep = it->second.endpoint;
     const bool owned = it->second.owned;
+    drop_outgoing(ep);
     m_endpoints.erase(it);
     retire(ep->detach_connection());
     ep->set_manager(nullptr, name);
@@ -464,6 +513,7 @@ void IPCManager::forget_endpoint(IPCEndpoint *endpoint)
     }
     if (it != m_endpoints.end())
         m_endpoints.erase(it);
+    drop_outgoing(endpoint);
     retire(endpoint->detach_connection());
     endpoint->set_manager(nullptr, endpoint->name());
 }

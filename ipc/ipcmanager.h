@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -150,6 +151,9 @@ public:
     /** Detaches @p conn from everything; it is deleted after the current dispatch. */
     void retire(IPCConn *conn);
 
+    /** @p endpoint has messages from another thread for the loop to send (any thread; wakes the loop). */
+    void outgoing_pending(IPCEndpoint *endpoint);
+
 private:
     struct Entry {
         bool owned = false;
@@ -161,6 +165,10 @@ private:
     void deliver_local();
     void service_closed(uint64_t now);
     void dispatch(const IpcPlatform::Poller::Event *events, int count);
+    /** Sends what other threads handed to the endpoints (state lock held). */
+    void send_outgoing();
+    /** Forgets @p endpoint's pending sends (it leaves the table; state lock held). */
+    void drop_outgoing(IPCEndpoint *endpoint);
     void bury();
     void release_handle(IPCSocket *socket);
 
@@ -177,6 +185,9 @@ private:
     std::vector<IPCConn *> m_local;     // with local deliveries pending
     std::vector<IPCConn *> m_graveyard; // retired, deleted after the dispatch
     std::vector<PendingReconnect> m_pending; // scratch of next_wait_ms
+    std::mutex m_outgoingMutex;
+    std::vector<IPCEndpoint *> m_outgoing;    // with sends from other threads (under m_outgoingMutex)
+    std::vector<IPCEndpoint *> m_outgoingNow; // being sent (loop)
     size_t m_registeredCount = 0;
     std::atomic<uint64_t> m_turns{0};
 };

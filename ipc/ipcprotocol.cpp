@@ -3,11 +3,18 @@
 #include "logger.h"
 #include "message.h"
 #include "messagecodec.h"
+#include "sendbuffer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <exception>
+
+void IPCProtocolHost::post_local(Message message)
+{
+    deliver(message);
+}
 
 void IPCProtocol::state_changed(int)
 {
@@ -28,6 +35,7 @@ void IPCProtocolXMLS::state_changed(int state)
         m_nested.clear();
         m_scanned = 0;
         m_overflowed = false;
+        m_latin1Noted = false;
         ++m_epoch;
     }
 }
@@ -66,36 +74,42 @@ void IPCProtocolXMLS::encode_wire(const Message &message, std::string &out)
     out.push_back('\0');
 }
 
+void IPCProtocolXMLS::encode(const Message &message, IPCEncodedMessage &out)
+{
+    out.wire.clear();
+    encode_wire(message, out.wire);
+    out.name = message.name();
+    const AttrValue *seq = message.attr("seq");
+    out.hasSeq = seq != nullptr;
+    out.seq = seq ? seq->toString() : std::string();
+}
+
 void IPCProtocolXMLS::send_raw(const Message &message)
 {
-    if (m_txBusy) {
-        // Sent from inside our own send_data call: m_tx is still in use.
-        std::string bytes;
-        encode_wire(message, bytes);
-        m_host->send_data(bytes.data(), bytes.size());
+    SendBuffer *out = m_host->send_buffer();
+    if (!out)
         return;
-    }
-    m_tx.clear();
-    encode_wire(message, m_tx);
-    const std::shared_ptr<bool> alive = m_alive;
-    m_txBusy = true;
-    try {
-        m_host->send_data(m_tx.data(), m_tx.size());
-    } catch (...) {
-        if (*alive)
-            m_txBusy = false;
-        throw;
-    }
-    if (!*alive)
+    const size_t n = out->appendWith([&message](std::string &bytes) { encode_wire(message, bytes); });
+    m_host->send_appended(n);
+}
+
+void IPCProtocolXMLS::send_raw_encoded(IPCEncodedMessage &message)
+{
+    SendBuffer *out = m_host->send_buffer();
+    if (!out)
         return;
-    m_txBusy = false;
-    if (m_tx.capacity() > (1u << 20))
-        std::string().swap(m_tx);
+    m_host->send_appended(out->appendTaking(std::move(message.wire)));
 }
 
 bool IPCProtocolXMLS::send(const Message &message)
 {
     send_raw(message);
+    return true;
+}
+
+bool IPCProtocolXMLS::send_encoded(IPCEncodedMessage &message)
+{
+    send_raw_encoded(message);
     return true;
 }
 
@@ -131,15 +145,146 @@ void IPCProtocolXMLS::receive_data(const char *data, size_t size)
     }
 }
 
+namespace {
+
+bool isUtf8(const char *data, size_t size)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const auto *end = p + size;
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t n;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(end - p) <= n)
+            return false;
+        for (size_t i = 1; i <= n; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        // overlong forms, surrogates and code points past U+10FFFF
+        if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            return false;
+        p += n + 1;
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(const char *data, size_t size)
+{
+    std::string out;
+    out.reserve(size + size / 8);
+    for (size_t i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// The name after a leading '<', for telling which element a frame the reader
+// gave up on inside its first tag was.
+std::string leadingName(const char *data, size_t size)
+{
+    std::string name;
+    if (size == 0 || data[0] != '<')
+        return name;
+    for (size_t i = 1; i < size && name.size() < 40; ++i) {
+        const char c = data[i];
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != ':' && c != '.' && c != '-')
+            break;
+        name.push_back(c);
+    }
+    return name;
+}
+
+} // namespace
+
+std::string IPCProtocolXMLS::sample(const char *data, size_t size, size_t max)
+{
+    std::string out;
+    const size_t n = std::min(size, max);
+    out.reserve(n + 3);
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        out.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
+    }
+    if (size > max)
+        out += "...";
+    return out;
+}
+
+bool IPCProtocolXMLS::read_frame(const char *data, size_t size, Message &message, std::string &error)
+{
+    // Two 0x00 in a row frame an empty message: no fault of the frame.
+    if (size == 0)
+        return true;
+    const auto first = static_cast<unsigned char>(data[0]);
+    if (first != '<' && first != 0x01) {
+        error = "not XML";
+        return false;
+    }
+    return MessageCodec::readXml(message, data, size, &error);
+}
+
+void IPCProtocolXMLS::decodeFrame(const char *data, size_t size, Message &message)
+{
+    std::string error;
+    if (read_frame(data, size, message, error))
+        return;
+    if (!isUtf8(data, size)) {
+        // Older firmware writes ISO-8859-1 (a unit name with an accent, say).
+        const std::string utf8 = latin1ToUtf8(data, size);
+        Message again;
+        std::string againError;
+        if (read_frame(utf8.data(), utf8.size(), again, againError)) {
+            if (!m_latin1Noted) {
+                m_latin1Noted = true;
+                IPC_LOG(LOGC_PROTOCOL, LOG_WARNING, "xmls: %s: frame <%s> is not UTF-8; reading such frames as ISO-8859-1",
+                        m_host->peer_text().c_str(), again.name().c_str());
+            }
+            message = std::move(again);
+            return;
+        }
+        // It got as far as it could read this way too: tell that.
+        message = std::move(again);
+        error = againError;
+    }
+    const std::string name = message.name().empty() ? leadingName(data, size) : message.name();
+    const std::string reason = "unreadable frame (" + std::to_string(size) + " bytes, element "
+        + (name.empty() ? std::string("none") : "<" + name + ">") + ", " + error + "): \"" + sample(data, size) + "\"";
+    IPC_LOG(LOGC_PROTOCOL, LOG_WARNING, "xmls: %s: %s", m_host->peer_text().c_str(), reason.c_str());
+    m_host->frame_rejected(reason);
+}
+
 bool IPCProtocolXMLS::deliverFrame(const char *data, size_t size, const bool &alive, uint64_t epoch)
 {
-    if (size > 0 && data[0] != '<')
-        IPC_LOG(LOGC_PROTOCOL, LOG_DETAIL, "xmls: frame of %zu bytes does not start with '<' (first byte 0x%02x)", size,
-                static_cast<unsigned>(static_cast<unsigned char>(data[0])));
     try {
         Message message;
-        message.parse(data, size);
-        handle_message(message);
+        decodeFrame(data, size, message);
+        // What was read of a rejected frame still goes on, as it always has.
+        if (alive && epoch == m_epoch)
+            handle_message(message);
     } catch (const std::exception &e) {
         if (!alive)
             return false;

@@ -1,23 +1,10 @@
 #include "ipcprotocolxmlsclient.h"
 
-#include "ipcconn.h"
-#include "ipcendpoint.h"
 #include "logger.h"
 #include "message.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
-
-IPCProtocolXMLSClient::IPCProtocolXMLSClient(IPCConn *conn)
-    : IPCProtocolXMLS(conn)
-    , m_conn(conn)
-{
-}
-
-IPCEndpointClient *IPCProtocolXMLSClient::endpoint() const
-{
-    return dynamic_cast<IPCEndpointClient *>(m_conn->endpoint());
-}
 
 std::string IPCProtocolXMLSClient::digest(const std::string &challenge, const std::string &password)
 {
@@ -46,8 +33,7 @@ void IPCProtocolXMLSClient::state_changed(int state)
 
 void IPCProtocolXMLSClient::start_handshake()
 {
-    IPCEndpointClient *ep = endpoint();
-    const unsigned version = ep ? ep->protocol_version() : 1;
+    const unsigned version = m_host->protocol_version();
     m_versioned = version != 0;
     if (!m_versioned) {
         send_login_open();
@@ -68,21 +54,40 @@ void IPCProtocolXMLSClient::send_login_open()
     send_raw(Message("login"));
 }
 
+bool IPCProtocolXMLSClient::gate_open(const std::string &name) const
+{
+    return m_authenticated || name == "hello" || name == "ping" || name == "login";
+}
+
+void IPCProtocolXMLSClient::answer_locally(bool hasSeq, const std::string &seq)
+{
+    // Unversioned devices never answer a request; stand in for the answer
+    // so the endpoint sees one response per request, as with any device.
+    Message resp("resp");
+    if (hasSeq)
+        resp.set_string("seq", seq);
+    m_host->post_local(std::move(resp));
+}
+
 bool IPCProtocolXMLSClient::send(const Message &message)
 {
-    const std::string &name = message.name();
-    const bool bypass = name == "hello" || name == "ping" || name == "login";
-    if (!m_authenticated && !bypass)
+    if (!gate_open(message.name()))
         return false;
     send_raw(message);
     if (!m_versioned && m_authenticated) {
-        // Unversioned devices never answer a request; stand in for the answer
-        // so the endpoint sees one response per request, as with any device.
-        Message resp("resp");
-        if (const AttrValue *seq = message.attr("seq"))
-            resp.set_string("seq", seq->toString());
-        m_conn->post_local(std::move(resp));
+        const AttrValue *seq = message.attr("seq");
+        answer_locally(seq != nullptr, seq ? seq->toString() : std::string());
     }
+    return true;
+}
+
+bool IPCProtocolXMLSClient::send_encoded(IPCEncodedMessage &message)
+{
+    if (!gate_open(message.name))
+        return false;
+    send_raw_encoded(message);
+    if (!m_versioned && m_authenticated)
+        answer_locally(message.hasSeq, message.seq);
     return true;
 }
 
@@ -101,8 +106,7 @@ bool IPCProtocolXMLSClient::consume_keepalive_pong()
     if (m_keepalives == 0)
         return false;
     --m_keepalives;
-    if (IPCEndpointClient *ep = endpoint())
-        ep->note_activity();
+    m_host->note_activity();
     return true;
 }
 
@@ -145,12 +149,10 @@ void IPCProtocolXMLSClient::handle_message(const Message &message)
     } else if (message.name() == "pong" && seq != "ping" && !m_authenticated) {
         // The device answered our ping without echoing it: it does not speak
         // the versioned protocol. Remember that for every later connection.
-        IPC_LOG(LOGC_LOGIN, LOG_INFO, "%s: unversioned device, logging in without hello",
-                m_conn->address_text().c_str());
+        IPC_LOG(LOGC_LOGIN, LOG_INFO, "%s: unversioned device, logging in without hello", m_host->peer_text().c_str());
         m_versioned = false;
         m_handshakePong = false;
-        if (IPCEndpointClient *ep = endpoint())
-            ep->set_protocol_version(0);
+        m_host->set_protocol_version(0);
         send_login_open();
     } else if (message.name() == "pong" && !m_handshakePong && consume_keepalive_pong()) {
         // answer to a keep-alive: traffic, not a message for the application
@@ -163,11 +165,10 @@ void IPCProtocolXMLSClient::handle_message(const Message &message)
 
 void IPCProtocolXMLSClient::answer_challenge(const Message &challenge)
 {
-    IPCEndpointClient *ep = endpoint();
     Message login("login");
     login.set_string("seq", "login");
-    login.set_string("username", ep ? ep->user_name() : std::string("user"));
-    login.set_string("response", digest(challenge.get_string("challenge"), ep ? ep->password() : std::string()));
+    login.set_string("username", m_host->user_name());
+    login.set_string("response", digest(challenge.get_string("challenge"), m_host->password()));
     send_raw(login);
 }
 
@@ -181,13 +182,11 @@ void IPCProtocolXMLSClient::evaluate_login(const Message &result)
     m_authFailed = true;
     m_authenticated = false;
     m_host->fail("authentication failure");
-    if (IPCEndpointClient *ep = endpoint())
-        ep->on_authentication_failed();
+    m_host->on_authentication_failed();
 }
 
 void IPCProtocolXMLSClient::let_in()
 {
     m_authenticated = true;
-    if (IPCEndpointClient *ep = endpoint())
-        ep->on_authenticated();
+    m_host->on_authenticated();
 }

@@ -4,21 +4,20 @@
 
 #include <string>
 
-class IPCConn;
-class IPCEndpointClient;
-
 /**
  * The client side of "xmls" with its login: hello and ping on open, the
  * challenge answered with an MD5 digest, the fallback to the unversioned
  * protocol, and a gate that refuses the endpoint's messages until the login
- * has succeeded (the endpoint keeps them queued meanwhile).
+ * has succeeded (the endpoint keeps them queued meanwhile). Everything it
+ * needs of the endpoint it asks of its host.
  */
 class IPCProtocolXMLSClient : public IPCProtocolXMLS
 {
 public:
-    explicit IPCProtocolXMLSClient(IPCConn *conn);
+    using IPCProtocolXMLS::IPCProtocolXMLS;
 
     bool send(const Message &message) override;
+    bool send_encoded(IPCEncodedMessage &message) override;
     void state_changed(int state) override;
 
     bool authenticated() const { return m_authenticated; }
@@ -36,7 +35,10 @@ protected:
     void handle_message(const Message &message) override;
 
 private:
-    IPCEndpointClient *endpoint() const;
+    /** The gate: only the handshake's own messages pass before the login. */
+    bool gate_open(const std::string &name) const;
+    /** Unversioned devices never answer: the stand-in response for a request with @p seq. */
+    void answer_locally(bool hasSeq, const std::string &seq);
     void start_handshake();
     void send_login_open();
     void answer_challenge(const Message &challenge);
@@ -45,7 +47,6 @@ private:
     bool consume_keepalive_pong();
     void deliver(const Message &message);
 
-    IPCConn *m_conn;
     bool m_versioned = true;
     bool m_authenticated = false;
     bool m_authFailed = false;

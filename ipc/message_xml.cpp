@@ -180,7 +180,7 @@ void MessageCodec::writeXml(const Message &node, std::string &out, bool declarat
     w.clean = true;
 }
 
-void MessageCodec::readXml(Message &node, const char *data, size_t size)
+bool MessageCodec::readXml(Message &node, const char *data, size_t size, std::string *error)
 {
     if (!t_reader)
         t_reader = std::make_unique<QXmlStreamReader>();
@@ -215,8 +215,13 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
         if (token == QXmlStreamReader::DTD)
             release.dtd = true;
     }
+    auto failed = [&](const QString &why) {
+        if (error)
+            *error = why.toStdString();
+        return false;
+    };
     if (reader.tokenType() != QXmlStreamReader::StartElement)
-        return;
+        return reader.hasError() ? failed(reader.errorString()) : failed(QStringLiteral("no element"));
 
     std::vector<AttrMap::Entry> attrs;
     auto takeAttributes = [&](Message &target) {
@@ -244,7 +249,7 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
         case QXmlStreamReader::StartElement: {
             // Deeper than any real message: stop as for a reader error.
             if (static_cast<int>(stack.size()) >= Message::MaxDepth)
-                return;
+                return failed(QStringLiteral("nested deeper than %1 levels").arg(Message::MaxDepth));
             Message &child = stack.back()->add_child(toUtf8(reader.qualifiedName()));
             takeAttributes(child);
             stack.push_back(&child);
@@ -264,4 +269,7 @@ void MessageCodec::readXml(Message &node, const char *data, size_t size)
             break;
         }
     }
+    if (reader.hasError())
+        return failed(reader.errorString());
+    return true;
 }

@@ -15,10 +15,11 @@ void writeXml(const Message &node, std::string &out, bool declaration, bool inde
 /**
  * Reads the first element of the XML text into @p node (name, attributes as
  * strings, children, last text run as value). A reader error ends the reading
- * silently: the node keeps what was read. So does an element nested deeper
- * than Message::MaxDepth levels. Uses one reader per thread.
+ * without an exception: the node keeps what was read, and false is returned
+ * with the reader's complaint in @p error (when given). So does an element
+ * nested deeper than Message::MaxDepth levels. Uses one reader per thread.
  */
-void readXml(Message &node, const char *data, size_t size);
+bool readXml(Message &node, const char *data, size_t size, std::string *error = nullptr);
 
 /**
  * Drops the XML reader and wire writer this thread keeps for reuse (they are

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <string>
 
 /**
  * Bytes waiting to be written to a stream socket, shared by every protocol of
- * one connection. append() refuses what would take the buffer past its limit;
- * the owner then fails the connection with OverflowText. Written bytes are
- * dropped from the front without moving the rest on every partial write.
+ * one connection. Protocols encode straight into it (appendWith); the owner
+ * then writes what the socket takes, and when more than the limit is still
+ * unsent it fails the connection with OverflowText. append() is the strict
+ * form for owners without a socket: it refuses what would pass the limit.
+ * Written bytes are dropped from the front without moving the rest on every
+ * partial write.
  */
 class SendBuffer
 {
@@ -27,15 +30,52 @@ public:
      */
     bool append(const char *data, size_t size)
     {
-        if (size > m_limit - this->size())
+        if (size > m_limit - std::min(m_limit, this->size()))
             return false;
-        if (m_head > 0 && m_head == m_bytes.size()) {
-            m_bytes.clear();
-            m_head = 0;
-        }
+        reclaim();
         m_bytes.append(data, size);
         return true;
     }
+
+    /**
+     * Appends whatever @p encode appends to the string it is handed (never
+     * touching what is there already) and returns how many bytes that was.
+     * The limit is not checked here: see overLimit(). When @p encode throws,
+     * nothing of it stays.
+     */
+    template <typename Encode>
+    size_t appendWith(Encode &&encode)
+    {
+        reclaim();
+        const size_t start = m_bytes.size();
+        try {
+            encode(m_bytes);
+        } catch (...) {
+            m_bytes.resize(start);
+            throw;
+        }
+        return m_bytes.size() - start;
+    }
+
+    /** Appends @p bytes; into an empty buffer they are moved, not copied. Returns their size. */
+    size_t appendTaking(std::string &&bytes)
+    {
+        const size_t n = bytes.size();
+        if (empty() && bytes.capacity() <= (1u << 20)) {
+            m_bytes.swap(bytes);
+            m_head = 0;
+        } else {
+            reclaim();
+            m_bytes.append(bytes);
+        }
+        return n;
+    }
+
+    /** True when more than the limit waits unsent. */
+    bool overLimit() const { return size() > m_limit; }
+
+    /** Takes back the last @p n bytes appended (a message that did not fit). */
+    void dropBack(size_t n) { m_bytes.resize(m_bytes.size() - std::min(n, size())); }
 
     /** The unsent bytes. */
     const char *data() const { return m_bytes.data() + m_head; }
@@ -67,6 +107,15 @@ public:
     }
 
 private:
+    // Everything written: start again at the front of the storage.
+    void reclaim()
+    {
+        if (m_head > 0 && m_head == m_bytes.size()) {
+            m_bytes.clear();
+            m_head = 0;
+        }
+    }
+
     std::string m_bytes;
     size_t m_head = 0;
     size_t m_limit;

@@ -178,7 +178,8 @@ private:
     }
 
     void fail(const std::string &reason) override { die(reason); }
-    void send_data(const char *, size_t) override {}
+    SendBuffer *send_buffer() override { return nullptr; }
+    void send_appended(size_t) override {}
 
     void die(const std::string &why)
     {

@@ -5,6 +5,7 @@
 
 #include "ipcprotocol.h"
 #include "message.h"
+#include "sendbuffer.h"
 
 #include <QXmlStreamReader>
 
@@ -103,7 +104,13 @@ struct CountingHost : IPCProtocolHost {
     size_t delivered = 0;
     size_t bytes = 0;
     void fail(const std::string &) override {}
-    void send_data(const char *, size_t size) override { bytes += size; }
+    SendBuffer sent;
+    SendBuffer *send_buffer() override { return &sent; }
+    void send_appended(size_t size) override
+    {
+        bytes += size;
+        sent.clear();
+    }
     void deliver(const Message &m) override
     {
         ++delivered;

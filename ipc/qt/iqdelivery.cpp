@@ -87,10 +87,21 @@ void IQDelivery::setLoopThread(bool loop)
 
 void IQDelivery::enqueue(IQEndpointClient *endpoint, int methodIndex, std::shared_ptr<const Message> message)
 {
+    push(Call{endpoint, methodIndex, std::move(message), QString()});
+}
+
+void IQDelivery::enqueueText(IQEndpointClient *endpoint, int signalIndex, const QString &text)
+{
+    // Never null, so drain() tells it from an argument-less signal.
+    push(Call{endpoint, signalIndex, nullptr, text.isNull() ? QStringLiteral("") : text});
+}
+
+void IQDelivery::push(Call call)
+{
     bool postNow = false;
     {
         std::lock_guard<std::mutex> guard(m_mutex);
-        m_queue.push_back(Call{endpoint, methodIndex, std::move(message)});
+        m_queue.push_back(std::move(call));
         if (!m_posted) {
             // The loop flushes before it waits; any other thread posts at once.
             if (t_loopThread) {
@@ -153,6 +164,8 @@ void IQDelivery::drain()
         const QMetaMethod method = call.endpoint->metaObject()->method(call.methodIndex);
         if (call.message)
             method.invoke(call.endpoint, Qt::DirectConnection, Q_ARG(Message, *call.message));
+        else if (!call.text.isNull())
+            method.invoke(call.endpoint, Qt::DirectConnection, Q_ARG(QString, call.text));
         else
             method.invoke(call.endpoint, Qt::DirectConnection);
     }

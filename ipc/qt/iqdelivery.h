@@ -3,6 +3,7 @@
 #include "message.h"
 
 #include <QObject>
+#include <QString>
 
 #include <deque>
 #include <memory>
@@ -19,9 +20,9 @@ class QThread;
  * during a turn and posts one Qt event per receiving thread before it waits
  * again, instead of one event (and one wake-up of the receiving thread) per
  * message: with a thousand codecs sending levels every 70 ms, the wake-ups
- * would cost more than everything else. State signals raised on the loop
- * thread travel the same queue, so the receiving thread sees signals and
- * callbacks in the order the loop produced them.
+ * would cost more than everything else. State signals and failure reasons
+ * raised on the loop thread travel the same queue, so the receiving thread
+ * sees signals and callbacks in the order the loop produced them.
  */
 class IQDelivery : public QObject
 {
@@ -40,6 +41,8 @@ public:
      * without arguments, emitted there.
      */
     void enqueue(IQEndpointClient *endpoint, int methodIndex, std::shared_ptr<const Message> message);
+    /** Queues the emission of the signal @p signalIndex taking one QString, with @p text. */
+    void enqueueText(IQEndpointClient *endpoint, int signalIndex, const QString &text);
     /** Posts the drain now if calls are waiting for one. */
     void flush();
     /** Drops every call still queued for @p endpoint (it is being destroyed). */
@@ -55,7 +58,10 @@ private:
         IQEndpointClient *endpoint;
         int methodIndex;
         std::shared_ptr<const Message> message;
+        QString text; // the argument of a signal taking a QString (isNull() for the others)
     };
+
+    void push(Call call);
 
     std::mutex m_mutex;
     std::deque<Call> m_queue;

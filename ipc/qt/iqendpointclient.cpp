@@ -65,6 +65,7 @@ QByteArray xmlText(const Message &message)
 // Signal indexes, looked up once.
 struct Signals {
     int timedOut, wrongPassword, disconnected, connecting, connected, ready, initializing, finalRequired;
+    int connectionFailed, frameRejected;
     Signals()
     {
         const QMetaObject &mo = IQEndpointClient::staticMetaObject;
@@ -76,6 +77,8 @@ struct Signals {
         ready = mo.indexOfSignal("ready()");
         initializing = mo.indexOfSignal("initializing()");
         finalRequired = mo.indexOfSignal("finalRequiredMessageReceived()");
+        connectionFailed = mo.indexOfSignal("connectionFailed(QString)");
+        frameRejected = mo.indexOfSignal("frameRejected(QString)");
     }
 };
 
@@ -281,6 +284,16 @@ void IQEndpointClient::on_timed_out()
     setState(TIMED_OUT);
 }
 
+void IQEndpointClient::on_connection_failed(const std::string &reason)
+{
+    raiseText(sig().connectionFailed, reason);
+}
+
+void IQEndpointClient::on_frame_rejected(const std::string &reason)
+{
+    raiseText(sig().frameRejected, reason);
+}
+
 void IQEndpointClient::on_response(const Message &message)
 {
     handleResponse(message);
@@ -385,6 +398,21 @@ void IQEndpointClient::clearCache()
 void IQEndpointClient::raise(int signalIndex)
 {
     post(signalIndex, nullptr);
+}
+
+void IQEndpointClient::raiseText(int signalIndex, const std::string &text)
+{
+    const QString qtext = QString::fromStdString(text);
+    if (QThread::currentThread() == thread()) {
+        metaObject()->method(signalIndex).invoke(this, Qt::DirectConnection, Q_ARG(QString, qtext));
+        return;
+    }
+    IQDelivery *delivery = m_delivery.load();
+    if (!delivery) {
+        delivery = IQDelivery::forThread(thread());
+        m_delivery.store(delivery);
+    }
+    delivery->enqueueText(this, signalIndex, qtext);
 }
 
 void IQEndpointClient::post(int methodIndex, std::shared_ptr<const Message> message)

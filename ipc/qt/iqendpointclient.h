@@ -95,6 +95,8 @@ public:
     void on_response(const Message &message) override;
     void on_message(const Message &message) override;
     void on_timed_out() override;
+    void on_connection_failed(const std::string &reason) override;
+    void on_frame_rejected(const std::string &reason) override;
 
 signals:
     void cnxn_timed_out();
@@ -105,6 +107,15 @@ signals:
     void ready();
     void initializing();
     void finalRequiredMessageReceived();
+    /**
+     * The connection failed, with the socket's reason ("Connection refused",
+     * "remote disconnect", "timed out", "authentication failure", ...).
+     * Delivered in order with the state signals: before the state the
+     * failure leads to.
+     */
+    void connectionFailed(QString reason);
+    /** A received frame did not read as a message; the reason names its element and shows a sample. */
+    void frameRejected(QString reason);
 
 protected:
     /** How dispatch() hands a message on, once its key is known. */
@@ -152,6 +163,8 @@ private:
     void entered(DEVICE_STATE s);
     /** Emits the argument-less signal @p signalIndex on this object's thread. */
     void raise(int signalIndex);
+    /** Emits the signal @p signalIndex, which takes one QString, with @p text on this object's thread. */
+    void raiseText(int signalIndex, const std::string &text);
     /** Stores the shared entry under @p key; the one it replaces is freed outside the lock. */
     void put(const QString &key, std::shared_ptr<const Message> entry);
     /** Removes @p key from the required list; emits finalRequiredMessageReceived when that empties it. */

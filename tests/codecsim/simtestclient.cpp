@@ -94,10 +94,6 @@ void SimTestClient::fail(const std::string &reason)
     m_closed = true;
 }
 
-void SimTestClient::send_data(const char *, size_t)
-{
-}
-
 void SimTestClient::deliver(const Message &message)
 {
     m_inbox.push_back(message);

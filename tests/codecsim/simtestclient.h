@@ -60,7 +60,9 @@ public:
 
 private:
     void fail(const std::string &reason) override;
-    void send_data(const char *data, size_t size) override;
+    /** Sends go through sendRaw(): the protocol itself never sends here. */
+    SendBuffer *send_buffer() override { return nullptr; }
+    void send_appended(size_t) override {}
     void deliver(const Message &message) override;
     /** Reads what is there, waiting at most @p timeoutMs for the first byte. */
     void pump(int timeoutMs);

@@ -151,7 +151,7 @@ private slots:
         for (const char *flag : {"--listen", "--count", "--password", "--unversioned", "--open", "--metering-ms",
                                  "--seed", "--trace", "--active-peers", "--stamp-levels", "--stall-after",
                                  "--close-after", "--garbage-after", "--oversize-after", "--old-pong",
-                                 "--no-system-opts", "--firmware-change-after"})
+                                 "--no-system-opts", "--firmware-change-after", "--latin1-unit-name"})
             QVERIFY2(help.contains(flag), flag);
     }
 

@@ -361,6 +361,8 @@ void DeviceSession::meteringOffHoldsAcrossLogins()
     StateLog log(s);
     QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::READY, Long);
     s->meteringOff();
+    // The loop writes requests on its next turn: let it out before the codec drops us.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.count("monitor"), 1, Long);
     rig.sim().dropClients(0);
     QTRY_COMPARE_WITH_TIMEOUT(s->state(), State::DISCONNECTED, Long);
     rig.advanceClock(IQEndpointClient::ReconnectSeconds);

@@ -5,11 +5,12 @@
 #include "ipcprotocol.h"
 #include "logger.h"
 #include "message.h"
+#include "protocolhost.h"
 #include "sendbuffer.h"
 
 #include <QtTest>
 
-#include <functional>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,34 +19,7 @@ using namespace std::string_literals;
 
 namespace {
 
-// A connection without a socket: what is sent lands in a SendBuffer that
-// nobody drains, failures and deliveries are recorded.
-struct Host : IPCProtocolHost {
-    std::vector<Message> delivered;
-    std::vector<std::string> failures;
-    SendBuffer sent;
-    std::function<void(const Message &)> onDeliver;
-    std::function<void(const std::string &)> onFail;
-
-    void fail(const std::string &reason) override
-    {
-        failures.push_back(reason);
-        if (onFail)
-            onFail(reason);
-    }
-    void send_data(const char *data, size_t size) override
-    {
-        if (!sent.append(data, size))
-            fail(SendBuffer::OverflowText);
-    }
-    void deliver(const Message &message) override
-    {
-        delivered.push_back(message);
-        if (onDeliver)
-            onDeliver(message);
-    }
-    std::string sentText() const { return std::string(sent.data(), sent.size()); }
-};
+using Host = HostStub;
 
 std::string frame(const std::string &xml)
 {
@@ -155,8 +129,8 @@ private slots:
 
     void stretchNotStartingWithAngleBracket()
     {
-        // Not XML: parse recognises no format, an empty message is delivered
-        // and the stream goes on.
+        // Not XML: an empty message is delivered, the frame is reported with
+        // a cleaned sample, and the stream goes on.
         Host host;
         IPCProtocolXMLS p(&host);
         QStringList lines;
@@ -164,15 +138,48 @@ private slots:
         const std::string bytes = frame("hello <a/>") + frame("\x01<b/>") + frame(" <c/>") + frame("<d/>");
         p.receive_data(bytes.data(), bytes.size());
         Logger::instance().setSink(nullptr);
-        QCOMPARE(lines, QStringList({"xmls: frame of 10 bytes does not start with '<' (first byte 0x68)",
-                                     "xmls: frame of 5 bytes does not start with '<' (first byte 0x01)",
-                                     "xmls: frame of 5 bytes does not start with '<' (first byte 0x20)"}));
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("xmls: (unknown): unreadable frame (10 bytes, element none, not XML): \"hello <a/>\""));
+        QVERIFY2(lines[1].endsWith(QStringLiteral("\"?<b/>\"")), qPrintable(lines[1]));
+        QCOMPARE(host.rejected.size(), size_t(3));
+        QCOMPARE(QString::fromStdString(host.rejected[2]), lines[2].mid(int(std::strlen("xmls: (unknown): "))));
         QCOMPARE(host.delivered.size(), size_t(4));
         QVERIFY(host.delivered[0].isEmpty());
         QVERIFY(host.delivered[1].isEmpty());
         QVERIFY(host.delivered[2].isEmpty());
         QCOMPARE(host.delivered[3].name(), std::string("d"));
         QVERIFY(host.failures.empty());
+    }
+
+    void latin1FrameIsReadAsLatin1()
+    {
+        // Older firmware writes ISO-8859-1: such a frame is read again as
+        // that, logged once per connection; UTF-8 still reads as UTF-8.
+        Host host;
+        IPCProtocolXMLS p(&host);
+        QStringList lines;
+        Logger::instance().setSink([&](int, int, const char *text) { lines << QString::fromUtf8(text); });
+        const std::string bytes = frame("<resp seq=\"sysOptions\" unit_name=\"Caf\xe9 N\xb0 1\"/>")
+            + frame("<unso id=\"x\"><x n=\"\xe9\"/></unso>") + frame("<a n=\"\xc3\xa9\"/>");
+        p.receive_data(bytes.data(), bytes.size());
+        QCOMPARE(host.delivered.size(), size_t(3));
+        QCOMPARE(QString::fromStdString(host.delivered[0].get_string("unit_name")), QString::fromUtf8("Caf\u00e9 N\u00b0 1"));
+        QCOMPARE(host.delivered[1].get_child(0).get_string("n"), std::string("\xc3\xa9"));
+        QCOMPARE(host.delivered[2].get_string("n"), std::string("\xc3\xa9"));
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].contains(QStringLiteral("frame <resp> is not UTF-8")), qPrintable(lines[0]));
+        QVERIFY(host.rejected.empty());
+        // a new connection logs it again; a frame that fails either way is rejected
+        p.state_changed(0);
+        const std::string broken = frame("<resp seq=\"x\" n=\"\xe9\" <<");
+        p.receive_data(broken.data(), broken.size());
+        p.receive_data(bytes.data(), bytes.size());
+        Logger::instance().setSink(nullptr);
+        QCOMPARE(host.rejected.size(), size_t(1));
+        QVERIFY2(QString::fromStdString(host.rejected[0]).contains(QStringLiteral("element <resp>")),
+                 host.rejected[0].c_str());
+        QVERIFY2(QString::fromStdString(host.rejected[0]).endsWith(QStringLiteral("n=\"?\" <<\"")), host.rejected[0].c_str());
+        QCOMPARE(lines.size(), 3);
     }
 
     void malformedXmlDeliversWhatWasRead()
@@ -185,6 +192,9 @@ private slots:
         QCOMPARE(host.delivered[0].child_count("peer"), 1);
         QCOMPARE(host.delivered[1].name(), std::string("ok"));
         QVERIFY(host.failures.empty());
+        // reported, not failed
+        QCOMPARE(host.rejected.size(), size_t(1));
+        QVERIFY(QString::fromStdString(host.rejected[0]).startsWith(QStringLiteral("unreadable frame (33 bytes, element <resp>, ")));
     }
 
     void receiveLimit()
@@ -325,17 +335,17 @@ private slots:
     void handlerSendsReentrantly()
     {
         // Every delivery is answered from inside the handler, and every send
-        // is echoed from inside send_data: nested sends while the first is
-        // still being handed to the host.
+        // is echoed from inside send_appended: nested sends while the first
+        // is still being handed to the host.
         Host host;
         IPCProtocolXMLS p(&host);
         int echoes = 0;
         struct Echo : Host {
             IPCProtocolXMLS *p = nullptr;
             int *echoes = nullptr;
-            void send_data(const char *data, size_t size) override
+            void send_appended(size_t size) override
             {
-                Host::send_data(data, size);
+                Host::send_appended(size);
                 if ((*echoes)++ < 3) {
                     Message m("echo");
                     m.set_int("n", *echoes);

@@ -132,6 +132,20 @@ private slots:
         QVERIFY(text.lines().contains(QStringLiteral("protocol: 0 (unversioned)")));
     }
 
+    void unitNameInLatin1()
+    {
+        // Older firmware writes ISO-8859-1: the session still gets ready, with the name right.
+        SimProcess plain;
+        QVERIFY(plain.start());
+        const QString name = runQvctl(withCodec(plain, {"status"}, {"--json"})).objects().value(0).value("unit").toString();
+        SimProcess sim;
+        QVERIFY(sim.start({"--latin1-unit-name"}));
+        const RunResult r = runQvctl(withCodec(sim, {"status"}, {"--json"}));
+        QVERIFY2(r.status == Ok && r.allJson(), qPrintable(r.describe()));
+        QCOMPARE(r.objects().value(0).value("state").toString(), QStringLiteral("READY"));
+        QCOMPARE(r.objects().value(0).value("unit").toString(), QStringLiteral("Caf\u00e9 ") + name);
+    }
+
     void statusOverIpv6()
     {
         SimProcess sim;
@@ -494,11 +508,11 @@ private slots:
         QByteArray traced;
         QElapsedTimer t;
         t.start();
-        while (!traced.contains("rx to ") && p.state() == QProcess::Running && t.elapsed() < 30000) {
+        while (!traced.contains("tx to ") && p.state() == QProcess::Running && t.elapsed() < 30000) {
             p.waitForReadyRead(200);
             traced += p.readAllStandardError();
         }
-        QVERIFY2(traced.contains("rx to "), traced.constData());
+        QVERIFY2(traced.contains("tx to "), traced.constData());
         ::kill(static_cast<pid_t>(p.processId()), SIGINT);
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -514,7 +528,7 @@ private slots:
         const RunResult plain = runQvctl(withCodec(sim, {"status"}));
         const RunResult r = runQvctl(withCodec(sim, {"status"}, {"--trace"}));
         QVERIFY2(r.status == Ok, qPrintable(r.describe()));
-        const QByteArray to = "rx to " + sim.address().toUtf8() + ": ";
+        const QByteArray to = "tx to " + sim.address().toUtf8() + ": ";
         const QByteArray from = "rx from " + sim.address().toUtf8() + ": ";
         QVERIFY2(r.err.contains(to + "<getPeerList seq=\"peerList\"/>"), r.err.constData());
         QVERIFY2(r.err.contains(from + "<resp seq=\"peerList\""), r.err.constData());

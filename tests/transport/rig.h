@@ -6,14 +6,27 @@
 #include "ipcmanager.h"
 #include "iqcommonapp.h"
 #include "iqmanager.h"
+#include "platform/clock.h"
 #include "scriptpeer.h"
 #include "transporttest.h"
 
 #include <QMetaObject>
+#include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+
+/**
+ * The rigs' manager clock: the monotonic clock plus an offset that only
+ * grows, so a test can let the reconnect interval pass without waiting.
+ */
+inline std::atomic<uint64_t> g_clockOffsetUs{0};
+inline uint64_t rigClock()
+{
+    return IpcPlatform::monotonicMicros() + g_clockOffsetUs.load();
+}
 
 /** Deletes a client the way a session goes: out of the manager first. */
 struct ClientDeleter {
@@ -34,6 +47,7 @@ struct Rig {
     {
         peer.setHandler(codecHandler(script));
         peer.start();
+        app.manager()->manager().set_clock(&rigClock);
         if (setup)
             setup(app.manager()->manager());
         app.start_manager();
@@ -45,6 +59,25 @@ struct Rig {
     }
 
     IQManager *manager() { return app.manager(); }
+
+    /** Moves the manager's clock @p seconds on and wakes the loop (reconnects fall due at once). */
+    void skipAhead(unsigned seconds)
+    {
+        g_clockOffsetUs += uint64_t(seconds) * 1000000u;
+        manager()->manager().wake();
+    }
+
+    /** Waits until the loop has run @p turns more turns (it is woken for each). */
+    bool loopTurns(int turns)
+    {
+        const uint64_t until = manager()->manager().turn_count() + uint64_t(turns);
+        return QTest::qWaitFor(
+            [&] {
+                manager()->manager().wake();
+                return manager()->manager().turn_count() >= until;
+            },
+            10000);
+    }
 
     void connect(IQEndpointClient *client, const QString &address = QString())
     {

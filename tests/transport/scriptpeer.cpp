@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <sys/socket.h>
 
 using namespace IpcPlatform;
@@ -120,12 +121,17 @@ void ScriptPeer::closeConn(int conn)
 
 void ScriptPeer::pauseReading(int conn)
 {
-    post([this, conn] {
+    // Applied before this returns, so the caller knows nothing more is read.
+    auto applied = std::make_shared<std::promise<void>>();
+    std::future<void> done = applied->get_future();
+    post([this, conn, applied] {
         if (Conn *c = find(conn)) {
             c->reading = false;
             updateInterest(c);
         }
+        applied->set_value();
     });
+    done.wait();
 }
 
 int ScriptPeer::accepted() const

@@ -47,7 +47,7 @@ public:
     void sendRaw(int conn, std::string bytes);
     /** Closes @p conn once what was queued for it has been written. */
     void closeConn(int conn);
-    /** Stops reading @p conn (its peer's writes pile up). */
+    /** Stops reading @p conn (its peer's writes pile up); in effect when it returns. */
     void pauseReading(int conn);
 
     int accepted() const;

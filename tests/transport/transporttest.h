@@ -112,6 +112,28 @@ private:
     int m_count = 0;
 };
 
+/**
+ * Records, in the order they arrive on the test thread, a client's failure
+ * reasons and the state signals around them: "failed: <reason>",
+ * "rejected: <reason>", "connecting", "connected", "disconnected",
+ * "wrong_password", "timed_out".
+ */
+class EventRecorder : public QObject
+{
+public:
+    explicit EventRecorder(IQEndpointClient *client)
+    {
+        connect(client, &IQEndpointClient::connectionFailed, this, [this](const QString &r) { events << "failed: " + r; });
+        connect(client, &IQEndpointClient::frameRejected, this, [this](const QString &r) { events << "rejected: " + r; });
+        connect(client, &IQEndpointClient::connecting, this, [this] { events << "connecting"; });
+        connect(client, &IQEndpointClient::connected, this, [this] { events << "connected"; });
+        connect(client, &IQEndpointClient::disconnected, this, [this] { events << "disconnected"; });
+        connect(client, &IQEndpointClient::wrong_password, this, [this] { events << "wrong_password"; });
+        connect(client, &IQEndpointClient::cnxn_timed_out, this, [this] { events << "timed_out"; });
+    }
+    QStringList events;
+};
+
 /** A request named @p name with @p seq. */
 inline Message request(const std::string &name, const std::string &seq)
 {

@@ -12,7 +12,8 @@
 
 namespace {
 
-// Reconnects come every 4 s; leave room for a slow machine.
+// Reconnects come 4 s after a close; the tests move the manager's clock on
+// instead of waiting, and leave room for a slow machine.
 constexpr int ReconnectWaitMs = 20000;
 
 struct FaultRig {
@@ -33,6 +34,13 @@ struct FaultRig {
     }
 
     std::string badAddress() const { return rig.peer.address(); }
+
+    /** Lets the reconnect interval pass once the victim's connection has closed. */
+    void reconnectVictim()
+    {
+        QTRY_VERIFY(rig.connState(victim.get()) == IPCConn::Closed);
+        rig.skipAhead(IQEndpointClient::ReconnectSeconds + 1);
+    }
 
     /** The healthy connection still answers. */
     bool healthyServes()
@@ -58,13 +66,17 @@ private slots:
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
         SignalCounter disconnected(f.victim.get(), &IQEndpointClient::disconnected);
+        EventRecorder events(f.victim.get());
         f.rig.peer.sendRaw(1, std::string("<unso id=\"status\"><status level=\"3\"/></unso>\0<unso id=\"sta", 53));
         f.rig.peer.closeConn(1);
         QTRY_COMPARE(disconnected.count(), 1);
         QTRY_VERIFY(f.log.hasLine(LOG_DEBUG, "socket " + f.badAddress() + " failed: remote disconnect"));
+        // the reason, before the state it led to
+        QCOMPARE(events.events, QStringList({"failed: remote disconnect", "disconnected"}));
         // the complete message before the cut got through, the half one did not
         QTRY_COMPARE(f.victim->notices.size(), 1);
         QVERIFY(f.healthyServes());
+        f.reconnectVictim();
         QTRY_COMPARE_WITH_TIMEOUT(f.rig.peer.accepted(), 2, ReconnectWaitMs);
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
         QCOMPARE(f.victim->notices.size(), 1);
@@ -77,6 +89,7 @@ private slots:
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
         static const char junk[] = "\x01\x02\xff\xfe junk <<<>>> &&;\0\0<resp seq=\"alpha\" <<\0\xc3\x28\0<unso id=>\0";
         const std::string garbage(junk, sizeof junk - 1);
+        EventRecorder events(f.victim.get());
         f.rig.peer.sendRaw(1, garbage);
         // still up and still speaking: a real request after the junk is answered
         const int before = f.victim->responses.size();
@@ -86,6 +99,12 @@ private slots:
         QCOMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
         QCOMPARE(f.rig.peer.accepted(), 1);
         QVERIFY(f.healthyServes());
+        // each unreadable frame reported, with its element and a sample; the empty one is no fault
+        QTRY_COMPARE(events.events.size(), 4);
+        QVERIFY2(events.events[0].startsWith("rejected: unreadable frame (20 bytes, element none, "), qPrintable(events.events[0]));
+        QVERIFY2(events.events[0].endsWith(": \"???? junk <<<>>> &&;\""), qPrintable(events.events[0]));
+        QVERIFY2(events.events[1].contains("element <resp>"), qPrintable(events.events[1]));
+        QVERIFY2(events.events[3].contains("element <unso>"), qPrintable(events.events[3]));
     }
 
     void peerSendsThreeMebibytesWithoutAFrameEnd()
@@ -97,6 +116,7 @@ private slots:
         QTRY_VERIFY(f.log.hasLine(LOG_DEBUG, "failed: IPCProtocolXMLS::receive_data buffer overflow"));
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::DISCONNECTED);
         QVERIFY(f.healthyServes());
+        f.reconnectVictim();
         QTRY_COMPARE_WITH_TIMEOUT(f.rig.peer.accepted(), 2, ReconnectWaitMs);
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
     }
@@ -109,13 +129,16 @@ private slots:
         f.rig.peer.setHandler({});
         f.victim->set_receive_timeout(1);
         SignalCounter timedOut(f.victim.get(), &IQEndpointClient::cnxn_timed_out);
+        EventRecorder events(f.victim.get());
         f.victim->send(request("getAlpha", "alpha"));
         f.rig.connect(f.victim.get());
         QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 10000);
         QVERIFY(f.log.hasLine(LOG_DEBUG, "socket " + f.badAddress() + " failed: timed out"));
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::DISCONNECTED);
+        QTRY_COMPARE(events.events, QStringList({"connecting", "connected", "failed: timed out", "timed_out", "disconnected"}));
         QCOMPARE(f.rig.peer.count("getAlpha"), 0); // never let in, never sent
         QVERIFY(f.healthyServes());
+        f.reconnectVictim();
         QTRY_COMPARE_WITH_TIMEOUT(f.rig.peer.accepted(), 2, ReconnectWaitMs);
         // the request waited through it all and is still queued
         QCOMPARE(f.victim->queued(), size_t(1));
@@ -131,6 +154,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 10000);
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::DISCONNECTED);
         QVERIFY(f.healthyServes());
+        f.reconnectVictim();
         QTRY_COMPARE_WITH_TIMEOUT(f.rig.peer.accepted(), 2, ReconnectWaitMs);
     }
 
@@ -140,7 +164,6 @@ private slots:
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(f.victim->state(), IQEndpointClient::AUTHENTICATED);
         f.rig.peer.pauseReading(1);
-        QTest::qWait(100); // let the pause land before filling the pipe (not an assertion)
         Message big("setBlob");
         big.set_string("seq", "alpha");
         big.set_string("data", std::string(512 * 1024, 'b'));
@@ -157,15 +180,19 @@ private slots:
         f.victim->setPassword("wrong");
         SignalCounter wrong(f.victim.get(), &IQEndpointClient::wrong_password);
         SignalCounter disconnected(f.victim.get(), &IQEndpointClient::disconnected);
+        EventRecorder events(f.victim.get());
         f.rig.connect(f.victim.get());
         QTRY_COMPARE(wrong.count(), 1);
         QCOMPARE(f.victim->state(), IQEndpointClient::AUTH_FAILED);
         QTRY_VERIFY(f.log.hasLine(LOG_DEBUG, "socket " + f.badAddress() + " failed: authentication failure"));
+        QCOMPARE(events.events, QStringList({"connecting", "connected", "failed: authentication failure", "wrong_password"}));
         // given up: no connection and no reconnect, and the state stays
         QTRY_COMPARE(f.rig.connState(f.victim.get()), -1);
         QCOMPARE(f.victim->reconnect_interval(), 0u);
         QTRY_COMPARE(f.rig.peer.openConnections(), 0);
-        QTest::qWait(5000); // a reconnect would come within 4 s (observation window)
+        // well past the reconnect interval, on the manager's clock
+        f.rig.skipAhead(3 * IQEndpointClient::ReconnectSeconds);
+        QVERIFY(f.rig.loopTurns(3));
         QCOMPARE(f.rig.peer.accepted(), 1);
         QCOMPARE(f.victim->state(), IQEndpointClient::AUTH_FAILED);
         QCOMPARE(disconnected.count(), 0);
@@ -197,9 +224,13 @@ private slots:
         FaultRig f(CodecScript{});
         const std::string address = f.rig.peer.address();
         f.rig.peer.stop(); // nothing listens there any more
+        EventRecorder events(f.victim.get());
         f.rig.connect(f.victim.get(), QString::fromStdString(address));
         QTRY_VERIFY(f.log.hasLine(LOG_DEBUG, "socket " + address + " failed: Connection refused"));
+        QTRY_COMPARE(events.events, QStringList({"connecting", "failed: Connection refused", "disconnected"}));
+        f.reconnectVictim();
         QTRY_VERIFY_WITH_TIMEOUT(f.log.countLines("failed: Connection refused") >= 2, ReconnectWaitMs);
+        QTRY_COMPARE(events.events.mid(3), QStringList({"connecting", "failed: Connection refused", "disconnected"}));
         QCOMPARE(f.victim->state(), IQEndpointClient::DISCONNECTED);
         QVERIFY(f.victim->autoReconnect());
         QVERIFY(f.healthyServes());
@@ -211,6 +242,8 @@ private slots:
         const uint16_t port = f.rig.peer.port();
         f.rig.peer.stop();
         f.rig.connect(f.victim.get(), QString("localhost:%1").arg(port));
+        QTRY_VERIFY(f.log.countLines("127.0.0.1:" + std::to_string(port) + " failed: Connection refused") >= 1);
+        f.reconnectVictim();
         QTRY_VERIFY_WITH_TIMEOUT(f.log.countLines("127.0.0.1:" + std::to_string(port) + " failed: Connection refused") >= 2,
                                  ReconnectWaitMs);
         QVERIFY(f.healthyServes());

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -69,7 +71,8 @@ private slots:
         ClientPtr client(rig.client("dev"));
         for (int i = 1; i <= 11; ++i)
             client->send(request("req" + std::to_string(i), "alpha"));
-        QCOMPARE(client->queued(), size_t(10));
+        // the loop takes them over from this thread, then ten wait
+        QTRY_COMPARE(client->queued(), size_t(10));
         rig.connect(client.get());
         QTRY_COMPARE(client->responses.size(), 10);
         QCOMPARE(rig.peer.count("req1"), 0);
@@ -158,7 +161,7 @@ private slots:
         client->send(request("getAlpha", "alpha"));
         QTRY_COMPARE(client->responses.size(), 1);
         const std::string peer = rig.peer.address();
-        QVERIFY(log.hasLine(LOG_INFO, "rx to " + peer + ": <getAlpha seq=\"alpha\"/>"));
+        QVERIFY(log.hasLine(LOG_INFO, "tx to " + peer + ": <getAlpha seq=\"alpha\"/>"));
         QVERIFY(log.hasLine(LOG_INFO, "rx from " + peer + ": <resp request=\"getAlpha\" seq=\"alpha\"/>"));
     }
 
@@ -200,6 +203,8 @@ private slots:
         // the next connection starts unversioned at once
         SignalCounter connecting(client.get(), &IQEndpointClient::connecting);
         rig.peer.closeConn(1);
+        QTRY_COMPARE(rig.connState(client.get()), int(IPCConn::Closed));
+        rig.skipAhead(IQEndpointClient::ReconnectSeconds);
         QTRY_COMPARE_WITH_TIMEOUT(rig.peer.accepted(), 2, 15000);
         QTRY_COMPARE(client->initialised.load(), 2);
         const auto second = rig.peer.names(2);
@@ -232,6 +237,7 @@ private slots:
         SignalCounter disconnected(client.get(), &IQEndpointClient::disconnected);
         rig.peer.closeConn(1);
         QTRY_COMPARE(disconnected.count(), 1);
+        rig.skipAhead(IQEndpointClient::ReconnectSeconds);
         QTRY_COMPARE_WITH_TIMEOUT(rig.peer.count("subscribe", 2), 1, 15000);
         QCOMPARE(rig.peer.messages(2).back().child_count("sub"), 2);
         QVERIFY(!client->cachedMessage("alpha", cached));
@@ -381,6 +387,40 @@ private slots:
         healthy->send(request("getAlpha", "alpha"));
         QTRY_COMPARE(healthy->responses.size(), 1);
         QCOMPARE(rig.manager()->manager().endpoint_count(), size_t(1));
+    }
+
+    void sendDoesNotWaitForTheLoop()
+    {
+        // The loop holds its state lock through a whole dispatch; a send from
+        // this thread hands the message over and returns, and the loop writes
+        // it once it is free again.
+        Rig rig(CodecScript{true, true});
+        ClientPtr client(rig.client("dev"));
+        rig.connect(client.get());
+        QTRY_COMPARE(client->state(), IQEndpointClient::AUTHENTICATED);
+        std::atomic<bool> sent{false};
+        std::atomic<bool> held{false};
+        bool waitedOut = false;
+        std::thread busyLoop([&] {
+            IQMutex &lock = rig.manager()->mutex();
+            lock.lock();
+            held = true;
+            QElapsedTimer t;
+            t.start();
+            while (!sent && t.elapsed() < 10000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            waitedOut = !sent;
+            lock.unlock();
+        });
+        QTRY_VERIFY(held);
+        client->send(request("getAlpha", "alpha"));
+        client->subscribe("status", 0);
+        sent = true;
+        busyLoop.join();
+        QVERIFY2(!waitedOut, "send() waited for the state lock");
+        QTRY_COMPARE(client->responses.size(), 1);
+        QTRY_COMPARE(rig.peer.count("subscribe"), 1);
+        QCOMPARE(client->queued(), size_t(0));
     }
 
     void callbackThatRemovesItsOwnEndpoint()

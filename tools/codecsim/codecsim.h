@@ -33,6 +33,7 @@ struct Options {
     bool oldPong = false;         ///< answer ping with another seq, like old firmware
     bool noSystemOpts = false;    ///< never push the systemOpts record
     bool shortPeerKeys = false;   ///< peer entries carry the password only as "pw" and the tunnel flag only as "weftline"
+    bool latin1UnitName = false;  ///< an accented unit name, sent in ISO-8859-1 as older firmware may
     double firmwareChangeAfter = -1; ///< per codec, counted from its first login: new firmware version
 };
 

@@ -102,6 +102,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("short-peer-keys"),
          QStringLiteral("Peer entries carry the password only as \"pw\" and the tunnel flag only as "
                         "\"weftline\" (not also as \"password\" and \"use_weftline\").")},
+        {QStringLiteral("latin1-unit-name"),
+         QStringLiteral("Fault: the unit name starts with \"Caf\u00e9\" and is sent in ISO-8859-1, as older firmware may.")},
         {QStringLiteral("firmware-change-after"),
          QStringLiteral("Fault: SECONDS after a codec's first login, push a \"version\" notice and "
                         "change its version record."),
@@ -132,6 +134,7 @@ int main(int argc, char *argv[])
     o.oldPong = p.isSet(QStringLiteral("old-pong"));
     o.noSystemOpts = p.isSet(QStringLiteral("no-system-opts"));
     o.shortPeerKeys = p.isSet(QStringLiteral("short-peer-keys"));
+    o.latin1UnitName = p.isSet(QStringLiteral("latin1-unit-name"));
     bool ok = parseCount(p, QStringLiteral("count"), 1, 65535, o.count, error) &&
               parseCount(p, QStringLiteral("metering-ms"), 0, 3600000, o.meteringMs, error) &&
               parseCount(p, QStringLiteral("active-peers"), 0, 8, o.activePeers, error) &&

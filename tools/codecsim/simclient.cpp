@@ -122,29 +122,29 @@ void Client::readSome()
     }
 }
 
-void Client::flush()
+bool Client::writeSome()
 {
-    while (pending() > 0 && !m_closing) {
+    while (!m_out.empty() && !m_closing) {
         size_t count = 0;
         int error = 0;
-        IoStatus st = sendSome(m_fd, m_out.data() + m_outHead, pending(), count, error);
+        IoStatus st = sendSome(m_fd, m_out.data(), m_out.size(), count, error);
         if (st == IoStatus::WouldBlock)
             break;
         if (st != IoStatus::Done) {
             m_server.closeClient(*this, st == IoStatus::Closed ? std::string("short write") : errorText(error));
-            return;
+            return false;
         }
-        m_outHead += count;
+        m_out.consume(count);
     }
-    if (pending() == 0) {
-        m_out.clear();
-        m_outHead = 0;
-        if (m_oversizeLeft > 0)
-            feedOversize();
-    } else if (m_outHead > 65536 && m_outHead * 2 > m_out.size()) {
-        m_out.erase(0, m_outHead);
-        m_outHead = 0;
-    }
+    return !m_closing;
+}
+
+void Client::flush()
+{
+    if (!writeSome())
+        return;
+    if (m_out.empty() && m_oversizeLeft > 0)
+        feedOversize();
     if (!m_closing)
         setWriteInterest(pending() > 0);
 }
@@ -158,11 +158,24 @@ void Client::setWriteInterest(bool on)
     m_server.poller().modify(m_fd, Poller::WantRead | (on ? Poller::WantWrite : 0u), this, error);
 }
 
+void Client::checkBacklog()
+{
+    if (m_closing)
+        return;
+    if (m_out.overLimit()) {
+        SIM_LOG(LOG_WARNING, "codec %d: client %d does not read; dropping it with %zu bytes unsent", m_codec.index(),
+                m_id, pending());
+        m_server.closeClient(*this, SendBuffer::OverflowText);
+        return;
+    }
+    setWriteInterest(pending() > 0);
+}
+
 void Client::queueBytes(const char *data, size_t size)
 {
     if (m_closing)
         return;
-    if (pending() == 0) {
+    if (m_out.empty()) {
         // the common case: the socket takes it all at once, nothing is copied
         while (size > 0) {
             size_t count = 0;
@@ -180,22 +193,22 @@ void Client::queueBytes(const char *data, size_t size)
         if (size == 0)
             return;
     }
-    m_out.append(data, size);
-    if (pending() > SendLimit) {
-        SIM_LOG(LOG_WARNING, "codec %d: client %d does not read; dropping it with %zu bytes unsent", m_codec.index(),
-                m_id, pending());
-        m_server.closeClient(*this, "send buffer over 2 MiB");
-        return;
-    }
-    setWriteInterest(true);
+    m_out.appendWith([&](std::string &bytes) { bytes.append(data, size); });
+    checkBacklog();
 }
 
-void Client::send_data(const char *data, size_t size)
+SendBuffer *Client::send_buffer()
 {
     // while the oversize fault streams its frame nothing may slip a 0x00 in
-    if (m_stalled || m_oversizeLeft > 0)
-        return;
-    queueBytes(data, size);
+    if (m_closing || m_stalled || m_oversizeLeft > 0)
+        return nullptr;
+    return &m_out;
+}
+
+void Client::send_appended(size_t)
+{
+    if (writeSome())
+        checkBacklog();
 }
 
 void Client::fail(const std::string &reason)
@@ -211,22 +224,24 @@ void Client::deliver(const Message &message)
 
 void Client::send(const Message &message)
 {
-    if (m_closing || m_stalled)
+    SendBuffer *out = send_buffer();
+    if (!out)
         return;
-    m_wire.clear();
-    appendWire(message, m_wire);
-    sendWire(m_wire, &message);
+    if (m_server.options().trace)
+        SIM_LOG(LOG_INFO, "codec %d client %d tx: %s", m_codec.index(), m_id, xmlText(message).c_str());
+    send_appended(out->appendWith([&message](std::string &bytes) { appendWire(message, bytes); }));
 }
 
 void Client::sendWire(const std::string &wire, const Message *message)
 {
-    if (m_closing || m_stalled)
+    if (!send_buffer())
         return;
     if (m_server.options().trace) {
         std::string text = message ? xmlText(*message) : wire.substr(0, wire.empty() ? 0 : wire.size() - 1);
         SIM_LOG(LOG_INFO, "codec %d client %d tx: %s", m_codec.index(), m_id, text.c_str());
     }
-    send_data(wire.data(), wire.size());
+    // The same bytes go to many clients: written from the shared copy when the socket takes them.
+    queueBytes(wire.data(), wire.size());
 }
 
 void Client::reply(Message message)
@@ -479,7 +494,7 @@ void Client::armFaults()
                 return;
             SIM_LOG(LOG_INFO, "codec %d: client %d: sending more than 2 MiB without a 0x00 (fault)", m_codec.index(),
                     m_id);
-            m_oversizeLeft = SendLimit + 65536;
+            m_oversizeLeft = SendBuffer::DefaultLimit + 65536;
             if (pending() == 0)
                 feedOversize();
         }));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ipcprotocol.h"
+#include "sendbuffer.h"
 #include "simserver.h"
 
 #include <map>
@@ -34,7 +35,6 @@ private:
 class Client final : public Pollable, public IPCProtocolHost
 {
 public:
-    static constexpr size_t SendLimit = 2097152;
     static constexpr size_t ReadChunk = 16384;
 
     Client(Server &server, Codec &codec, int id, IpcPlatform::SocketHandle fd, std::string peerText);
@@ -55,7 +55,7 @@ public:
     void start();
     void onReady(unsigned ready) override;
 
-    /** Encodes and queues one message. */
+    /** Encodes one message straight into the send buffer and writes what the socket takes. */
     void send(const Message &message);
     /** Queues one message already in wire form (its 0x00 included); @p message is for the trace only. */
     void sendWire(const std::string &wire, const Message *message = nullptr);
@@ -69,8 +69,11 @@ public:
 
     // IPCProtocolHost
     void fail(const std::string &reason) override;
-    void send_data(const char *data, size_t size) override;
     void deliver(const Message &message) override;
+    /** Null while stalled, closing or streaming the oversize fault: nothing else may go out. */
+    SendBuffer *send_buffer() override;
+    void send_appended(size_t size) override;
+    std::string peer_text() const override { return m_peerText; }
 
 private:
     void onMessage(const Message &message);
@@ -82,10 +85,16 @@ private:
     void reply(Message message); // trace and send
 
     void readSome();
+    /** The socket is writable: write, then feed the oversize fault. */
     void flush();
+    /** Writes what the socket takes; false when that closed the client. */
+    bool writeSome();
+    /** Writes @p size bytes, buffering what the socket does not take (shared notices, faults). */
     void queueBytes(const char *data, size_t size);
+    /** After an append: drop a client that leaves more than the limit unread, else wait for writability. */
+    void checkBacklog();
     void setWriteInterest(bool on);
-    size_t pending() const { return m_out.size() - m_outHead; }
+    size_t pending() const { return m_out.size(); }
 
     void updateMetering();
     void sendLevels();
@@ -102,8 +111,7 @@ private:
     std::string m_peerText;
     ServerProtocol m_protocol;
 
-    std::string m_out;
-    size_t m_outHead = 0;
+    SendBuffer m_out;
     bool m_wantWrite = false;
     bool m_closing = false;
     bool m_stalled = false;
@@ -124,7 +132,6 @@ private:
     uint64_t m_meteringInterval = 0;
 
     std::vector<TimerQueue::Id> m_faultTimers;
-    std::string m_wire; // scratch for encoding
 };
 
 } // namespace codecsim

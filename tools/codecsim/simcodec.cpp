@@ -61,6 +61,9 @@ Codec::Codec(Server &server, int index)
 {
     for (double &p : m_phase)
         p = m_random.unit() * 6.283185307179586;
+    // "Café" in ISO-8859-1: the writer passes the bytes through as they are.
+    if (server.options().latin1UnitName)
+        m_state.sys["unit_name"] = "Caf\xe9 " + m_state.sys["unit_name"];
     m_lastEncoder = encoderKey(records::currentEncoder(m_state, m_desc));
 }
 

@@ -1,6 +1,5 @@
 #include "ctlrunner.h"
 
-#include "ctlsession.h"
 #include "ipcprotocol.h"
 
 #include <QMetaEnum>
@@ -83,12 +82,7 @@ QString CommandRunner::now()
 
 void CommandRunner::start()
 {
-    m_transport = new TransportWatch(this);
-    // Queued even from this thread: the log calls its sink under its own lock,
-    // and ending the run logs too.
-    connect(m_transport, &TransportWatch::socketFailed, this, &CommandRunner::onSocketFailed, Qt::QueuedConnection);
-
-    auto *session = new CtlSession(QUuid::createUuid(), m_manager);
+    auto *session = new IPCObject(QUuid::createUuid(), m_manager);
     if (!session->registerEndpoint()) {
         delete session; // never registered: nothing of the manager refers to it
         finish(ExitError, QStringLiteral("the network manager refused the session"));
@@ -98,9 +92,11 @@ void CommandRunner::start()
     if (m_options.trace)
         session->set_trace(true);
 
+    // The reasons come in order with the states: a failure before the state it leads to.
+    connect(session, &IQEndpointClient::connectionFailed, this, &CommandRunner::onConnectionFailed);
+    connect(session, &IQEndpointClient::frameRejected, this, &CommandRunner::onFrameRejected);
     connect(session, &IPCObject::changedState, this, &CommandRunner::onStateChanged);
     connect(session, &IPCObject::requestFailed, this, &CommandRunner::onRequestFailed);
-    connect(session, &CtlSession::garbageReceived, this, &CommandRunner::onGarbage, Qt::QueuedConnection);
     connect(session, &IPCObject::recvPeerList, this, &CommandRunner::onPeerList);
     connect(session, &IPCObject::deviceEvent, this, &CommandRunner::onDeviceEvent);
     connect(session, &IPCObject::recvAllLevels, this, &CommandRunner::onLevels);
@@ -142,16 +138,14 @@ void CommandRunner::onStateChanged(QUuid, IQEndpointClient::DEVICE_STATE state)
         finish(ExitAuthFailed, QStringLiteral("%1 refused the login (wrong password)").arg(codecText()));
         break;
     case IQEndpointClient::DISCONNECTED:
-        // The state may overtake the transport's reason for it, which is
-        // already queued to this thread: read the reason after it.
-        QMetaObject::invokeMethod(this, [this] { connectionLost(m_failure); }, Qt::QueuedConnection);
+        connectionLost(m_failure);
         break;
     default:
         break;
     }
 }
 
-void CommandRunner::onSocketFailed(const QString &reason)
+void CommandRunner::onConnectionFailed(const QString &reason)
 {
     m_failure = reason;
     // A refused login closes the connection too; its own state tells it apart.
@@ -218,13 +212,11 @@ void CommandRunner::onRequestFailed(QUuid, const QString &key, const QString &co
                                                           .arg(number));
 }
 
-void CommandRunner::onGarbage()
+void CommandRunner::onFrameRejected(const QString &reason)
 {
     if (m_finished)
         return;
-    const QString detail = m_transport ? m_transport->lastFrameComplaint() : QString();
-    finish(ExitError, QStringLiteral("%1 sent a frame that is not a message%2")
-                          .arg(codecText(), detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail)));
+    finish(ExitError, QStringLiteral("%1 sent a frame that is not a message (%2)").arg(codecText(), reason));
 }
 
 // ---------------------------------------------------------------------------

@@ -3,7 +3,7 @@
 #include "ctlformat.h"
 #include "ctloptions.h"
 #include "ctloutput.h"
-#include "iqendpointclient.h"
+#include "ipcobject.h"
 #include "qvevent.h"
 
 #include <QElapsedTimer>
@@ -17,8 +17,6 @@ class IQManager;
 
 namespace qvctl {
 
-class CtlSession;
-class TransportWatch;
 
 /**
  * Runs one command against one codec: opens a device session through the
@@ -54,9 +52,9 @@ private:
 
     void onStateChanged(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
     void onDeadline();
-    void onSocketFailed(const QString &reason);
+    void onConnectionFailed(const QString &reason);
     void onRequestFailed(QUuid uuid, const QString &key, const QString &code, const QString &text);
-    void onGarbage();
+    void onFrameRejected(const QString &reason);
     void onPeerList();
     void onDeviceEvent(IPCObject *device, QV_EVENT event);
     void onLevels(float rmlf, float rmrf, float tmlf, float tmrf, float rmls, float rmrs, float tmls, float tmrs);
@@ -85,14 +83,13 @@ private:
     Output &m_output;
     Formatter m_format;
     IQManager *m_manager;
-    QPointer<CtlSession> m_session;
-    TransportWatch *m_transport = nullptr;
+    QPointer<IPCObject> m_session;
 
     Phase m_phase = Phase::Connecting;
     bool m_finished = false;
     int m_status = ExitOk;
     bool m_reachedConnected = false;
-    QString m_failure; // the transport's reason for the last socket failure
+    QString m_failure; // the reason of the last connection failure
 
     QTimer m_deadline;
     QTimer m_watchEnd;
