@@ -133,6 +133,8 @@ public:
     // Metering, alerts, e-mail
     /** Whether levels are wanted (true at creation). */
     bool meteringEnabled() const { return m_meteringOn.load(std::memory_order_relaxed); }
+    /** Sets the flag without telling the codec (loading a configuration): the next login applies it. */
+    void setMeteringEnabled(bool on) { m_meteringOn.store(on, std::memory_order_relaxed); }
     const QMap<int, QString> &alertSounds() const { return m_alertSounds; }
     /** The sound file for @p event: empty means the default, "mute" means none. */
     QString alertSound(QV_EVENT event) const { return m_alertSounds.value(event); }

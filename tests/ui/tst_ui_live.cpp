@@ -145,6 +145,10 @@ private slots:
     void wrongPasswordIsAskedFor();
     void logFollowsCalls();
     void loadingAnotherCodecClosesTheFirst();
+
+private:
+    // Windows read and write a configuration file of this test's own.
+    uitest::ConfigSandbox m_config;
 };
 
 void UiLive::readyThroughTheDialog()

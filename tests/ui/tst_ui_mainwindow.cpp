@@ -96,6 +96,10 @@ private slots:
     void logSaveThroughDialog();
     void logFileWriting();
     void closingTheWindowEndsSessions();
+
+private:
+    // Windows read and write a configuration file of this test's own.
+    uitest::ConfigSandbox m_config;
 };
 
 void UiMainWindow::singleDevicePresentation()
