@@ -83,6 +83,11 @@ IPCObject *TorvikStatRow::session() const
     return m_session.data();
 }
 
+MiniMeter *TorvikStatRow::meter() const
+{
+    return m_meter.data();
+}
+
 void TorvikStatRow::showMeter()
 {
     QTreeWidget *tree = m_item->treeWidget();

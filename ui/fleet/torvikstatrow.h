@@ -30,7 +30,8 @@ public:
     QTreeWidgetItem *item() const { return m_item; }
     IPCObject *session() const;
     QUuid tileUuid() const { return m_uuid; }
-    MiniMeter *meter() const { return m_meter; }
+    /** The mini meter in the Levels column, or null. */
+    MiniMeter *meter() const;
 
     /** Puts a mini meter fed by the session's levels into the Levels column (the item is in a tree). */
     void showMeter();
