@@ -71,7 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_summary, &TorvikSummary::pageChanged, this, &MainWindow::handleAllEnables);
     connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
 
-    // The header stands in for the device's tile menu while there is no tile.
+    // Tiles are out of sight in this presentation: the header offers the device's menu.
     m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
 
@@ -292,6 +292,7 @@ void MainWindow::showHeaderContextMenu(const QPoint &pos)
     DeviceActions actions;
     actions.inputPassword = m_ui->actionInputPassword;
     actions.addDevice = m_ui->actionAddDevice;
+    actions.removeDevice = m_ui->actionRemoveDevice;
     QMenu menu(this);
     actions.addTo(&menu, s->state(), s->meteringEnabled());
     menu.exec(m_ui->headerLabel->mapToGlobal(pos));
