@@ -162,7 +162,8 @@ ReadOutcome readConfigBytes(const QString &path, QByteArray &bytes, QString &err
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
     file.fd = ::open(encodedPath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (file.fd < 0) {
-        if (errno == ENOENT)
+        // A path through something that is not a folder names no file either.
+        if (errno == ENOENT || errno == ENOTDIR)
             return ReadOutcome::Missing;
         error = path + QStringLiteral(": ") + systemError(errno);
         return ReadOutcome::Failed;

@@ -4,6 +4,7 @@
 
 #include "fleet/adddevice.h"
 #include "fleet/devicestatetext.h"
+#include "fleet/torviksummary.h"
 #include "fleet/unitpassword.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
@@ -84,6 +85,7 @@ private slots:
     void cancellingAddsNothing();
     void buttonAndActionRunTheFlow();
     void addingReplacesTheManagedDevice();
+    void removingTheDeviceEmptiesTheDetails();
     void soundFieldsOnlyTakeExistingFiles();
     void passwordPromptStoresAndReconnects();
     void rejectedPasswordPromptChangesNothing();
@@ -96,6 +98,10 @@ private slots:
     void logSaveThroughDialog();
     void logFileWriting();
     void closingTheWindowEndsSessions();
+
+private:
+    // Windows read and write a configuration file of this test's own.
+    uitest::ConfigSandbox m_config;
 };
 
 void UiMainWindow::singleDevicePresentation()
@@ -226,6 +232,25 @@ void UiMainWindow::addingReplacesTheManagedDevice()
     QCOMPARE(window.selectedDevice(), fresh);
     QCOMPARE(fresh->address(), QStringLiteral("127.0.0.3"));
     QVERIFY(header(window).contains(QStringLiteral("127.0.0.3:9")));
+}
+
+void UiMainWindow::removingTheDeviceEmptiesTheDetails()
+{
+    MainWindow window;
+    QPointer<IPCObject> s = addQuietDevice(window);
+    auto *remove = child<QAction>(&window, "actionRemoveDevice");
+    QVERIFY(remove->isEnabled());
+    QCOMPARE(window.summary().deviceCount(), 1);
+
+    remove->trigger();
+    QVERIFY(!window.selectedDevice());
+    QCOMPARE(window.summary().deviceCount(), 0);
+    QCOMPARE(window.sessions().count(), 0);
+    QCOMPARE(child<QStackedWidget>(&window, "detailsStack")->currentIndex(), 0);
+    QVERIFY(header(window).isEmpty());
+    QVERIFY(!remove->isEnabled());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(s.isNull());
 }
 
 void UiMainWindow::soundFieldsOnlyTakeExistingFiles()

@@ -34,6 +34,7 @@ QStringList names(const Enables &e)
 {
     QStringList out;
     const QList<QPair<bool, const char *>> all = {
+        {e.removeDevice, "remove"},
         {e.lists, "lists"},
         {e.logButtons, "logButtons"},
         {e.settingsEditor, "settings"},
@@ -71,16 +72,16 @@ void UiRules::enables_data()
     QTest::addColumn<QString>("facts");
     QTest::addColumn<QString>("enabled");
 
-    const QString ready = "lists logButtons settings";
+    const QString ready = "remove lists logButtons settings";
     QTest::newRow("nothing selected") << "" << "";
     QTest::newRow("facts without a device count for nothing") << "R M T C P S K A" << "";
-    QTest::newRow("connecting") << "D" << "";
-    QTest::newRow("password refused") << "D A" << "inputPassword";
+    QTest::newRow("connecting") << "D" << "remove";
+    QTest::newRow("password refused") << "D A" << "remove inputPassword";
     QTest::newRow("ready") << "D R" << ready + " enableMetering";
     QTest::newRow("ready, metering") << "D R M" << ready + " meterTab disableMetering";
-    QTest::newRow("metering before ready") << "D M" << "";
+    QTest::newRow("metering before ready") << "D M" << "remove";
     QTest::newRow("ready with a call") << "D R C" << ready + " statsTable enableMetering";
-    QTest::newRow("versioned, not ready") << "D T" << "weftlineTab";
+    QTest::newRow("versioned, not ready") << "D T" << "remove weftlineTab";
     QTest::newRow("versioned and ready") << "D R T" << ready + " weftlineTab enableMetering";
     QTest::newRow("profile only") << "D R P" << ready + " enableMetering";
     QTest::newRow("peer only") << "D R S E" << ready + " enableMetering";

@@ -3,9 +3,12 @@
 // Helpers of the window tests: driving modal dialogs from the event loop and
 // finding widgets by their object names.
 
+#include "appfolder.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -53,5 +56,40 @@ T *child(QObject *parent, const char *name)
         qWarning("no %s named %s", T::staticMetaObject.className(), name);
     return w;
 }
+
+/**
+ * Points the configuration folder (XDG_CONFIG_HOME) at a fresh temporary
+ * folder while it exists, so that windows under test read and write their
+ * own "pn-config.xml", never the user's.
+ */
+class ConfigSandbox
+{
+public:
+    ConfigSandbox()
+        : m_old(qgetenv("XDG_CONFIG_HOME"))
+        , m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+        AppFolder::ensureFolder();
+    }
+    ~ConfigSandbox()
+    {
+        if (m_had)
+            qputenv("XDG_CONFIG_HOME", m_old);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+    ConfigSandbox(const ConfigSandbox &) = delete;
+    ConfigSandbox &operator=(const ConfigSandbox &) = delete;
+
+    QString base() const { return m_dir.path(); }
+    /** The configuration file the window uses now. */
+    static QString configPath() { return AppFolder::configFilePath(); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_had;
+};
 
 } // namespace uitest

@@ -26,3 +26,23 @@ void DeviceActions::addTo(QMenu *menu, IQEndpointClient::DEVICE_STATE state, boo
 {
     menu->addActions(forDevice(state, metering));
 }
+
+QList<QAction *> DeviceActions::withSeparators(IQEndpointClient::DEVICE_STATE state, bool metering) const
+{
+    QList<QAction *> actions = forDevice(state, metering);
+    if (actions.size() >= 2)
+        actions.insert(actions.size() - 2, nullptr);
+    if (actions.size() >= 2)
+        actions.insert(2, nullptr);
+    return actions;
+}
+
+void DeviceActions::addToWithSeparators(QMenu *menu, IQEndpointClient::DEVICE_STATE state, bool metering) const
+{
+    for (QAction *action : withSeparators(state, metering)) {
+        if (action)
+            menu->addAction(action);
+        else
+            menu->addSeparator();
+    }
+}

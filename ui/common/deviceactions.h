@@ -33,4 +33,13 @@ struct DeviceActions {
 
     /** Appends forDevice(@p state, @p metering) to @p menu. */
     void addTo(QMenu *menu, IQEndpointClient::DEVICE_STATE state, bool metering) const;
+
+    /**
+     * forDevice() as the tile and the summary show it: a separator inserted
+     * before the last two actions, then another at position 2. Null entries
+     * stand for the separators.
+     */
+    QList<QAction *> withSeparators(IQEndpointClient::DEVICE_STATE state, bool metering) const;
+    /** Appends withSeparators(@p state, @p metering) to @p menu. */
+    void addToWithSeparators(QMenu *menu, IQEndpointClient::DEVICE_STATE state, bool metering) const;
 };

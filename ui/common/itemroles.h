@@ -27,5 +27,7 @@ constexpr int ProfileNotEditable = Qt::UserRole + 8; // 264
 constexpr int ProfileDefault = Qt::UserRole + 9; // 265
 /** Statistics row: the channel index of the connection the row shows (int). */
 constexpr int ChannelIndex = Qt::UserRole + 10; // 266
+/** Statistics row: the id of the peer the row's connection is with (int). */
+constexpr int StatsPeerId = Qt::UserRole + 11; // 267
 
 } // namespace ItemRoles

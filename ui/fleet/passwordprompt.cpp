@@ -4,12 +4,9 @@
 #include "sessiontable.h"
 #include "unitpassword.h"
 
-#include <QTimer>
-
-PasswordPrompt::PasswordPrompt(SessionTable &sessions, QWidget *dialogParent)
-    : QObject(dialogParent)
+PasswordPrompt::PasswordPrompt(SessionTable &sessions, QObject *parent)
+    : QObject(parent)
     , m_sessions(sessions)
-    , m_dialogParent(dialogParent)
 {
 }
 
@@ -32,19 +29,5 @@ void PasswordPrompt::ask(QUuid uuid, QWidget *parent)
         return;
     session->setPassword(dialog.password());
     session->reconnect();
-}
-
-void PasswordPrompt::watch(IPCObject *session)
-{
-    connect(session, &IPCObject::changedState, this, [this](QUuid uuid, IQEndpointClient::DEVICE_STATE state) {
-        if (state != IQEndpointClient::AUTH_FAILED)
-            return;
-        // Asked from the event loop, not from inside the session's signal, so
-        // the device may go away while the prompt is open.
-        QTimer::singleShot(0, this, [this, uuid] {
-            IPCObject *s = m_sessions.session(uuid);
-            if (s && s->state() == IQEndpointClient::AUTH_FAILED)
-                ask(uuid, m_dialogParent);
-        });
-    });
+    emit passwordChanged(uuid);
 }

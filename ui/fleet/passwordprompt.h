@@ -4,12 +4,12 @@
 #include <QObject>
 #include <QUuid>
 
-class IPCObject;
 class SessionTable;
 class QWidget;
 
 /**
- * Asks for a device's password when it refuses the one it has, and on an
+ * Asks for a device's password (its tile does when the device refuses the
+ * one it has; "Input Password..." on the operator's command), and on an
  * answer stores it and reconnects at once. One prompt per device at a time;
  * the device may go away while its prompt is open.
  */
@@ -18,16 +18,17 @@ class PasswordPrompt : public QObject
     Q_OBJECT
 
 public:
-    /** Devices are looked up in @p sessions; automatic prompts open over @p dialogParent. */
-    PasswordPrompt(SessionTable &sessions, QWidget *dialogParent);
+    /** Devices are looked up in @p sessions. */
+    PasswordPrompt(SessionTable &sessions, QObject *parent = nullptr);
 
     /** Asks now for the password of the device @p uuid, over @p parent. */
     void ask(QUuid uuid, QWidget *parent);
-    /** Prompts whenever @p session reports that its password was refused. */
-    void watch(IPCObject *session);
+
+signals:
+    /** The device @p uuid was given a new password and reconnects with it. */
+    void passwordChanged(QUuid uuid);
 
 private:
     SessionTable &m_sessions;
-    QWidget *m_dialogParent;
     QList<QUuid> m_open; // devices whose prompt is open
 };

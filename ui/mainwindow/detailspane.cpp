@@ -4,6 +4,8 @@
 #include "fleet/devicestatetext.h"
 #include "ipcobject.h"
 #include "log/logtab.h"
+#include "meters/meterpane.h"
+#include "stats/statstab.h"
 
 #include <QLabel>
 #include <QStackedWidget>
@@ -27,6 +29,8 @@ void DetailsPane::setSession(IPCObject *session)
     }
     m_parts.status->setSession(session);
     m_parts.log->setSession(session);
+    m_parts.stats->setSession(session);
+    m_parts.meters->setSession(session);
     if (!session) {
         m_parts.header->clear();
         m_parts.stack->setCurrentIndex(0);

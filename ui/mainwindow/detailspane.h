@@ -9,8 +9,10 @@
 
 class IPCObject;
 class LogTab;
+class MeterPane;
 class QLabel;
 class QStackedWidget;
+class StatsTab;
 class StatusPanel;
 
 /**
@@ -30,6 +32,8 @@ public:
         QLabel *header = nullptr;
         StatusPanel *status = nullptr;
         LogTab *log = nullptr;
+        StatsTab *stats = nullptr;
+        MeterPane *meters = nullptr;
     };
 
     explicit DetailsPane(const Parts &parts, QObject *parent = nullptr);

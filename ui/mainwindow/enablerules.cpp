@@ -6,7 +6,7 @@ namespace {
 
 auto tied(const Enables &e)
 {
-    return std::tie(e.lists, e.logButtons, e.settingsEditor, e.statsTable, e.connectButton, e.disconnectButton,
+    return std::tie(e.removeDevice, e.lists, e.logButtons, e.settingsEditor, e.statsTable, e.connectButton, e.disconnectButton,
                     e.meterTab, e.weftlineTab, e.enableMeteringVisible, e.disableMeteringVisible, e.inputPassword);
 }
 
@@ -28,6 +28,7 @@ Enables computeEnables(const EnableFacts &f)
     const bool k = peer && f.peerConnected;
 
     Enables e;
+    e.removeDevice = d;
     e.lists = r;
     e.logButtons = r;
     e.settingsEditor = r;

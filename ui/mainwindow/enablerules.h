@@ -21,6 +21,7 @@ struct EnableFacts {
 
 /** Which of the window's widgets and actions are enabled or visible. */
 struct Enables {
+    bool removeDevice = false;           ///< "Remove Instance"
     bool lists = false;                  ///< peer tree, profile list and their filters
     bool logButtons = false;             ///< the log tab's Reset and Save
     bool settingsEditor = false;

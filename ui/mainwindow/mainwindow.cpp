@@ -2,21 +2,25 @@
 
 #include "common/deviceactions.h"
 #include "common/itemroles.h"
-#include "common/legendcolours.h"
+#include "configurationstore.h"
 #include "detailspane.h"
 #include "enablerules.h"
 #include "fleet/adddevice.h"
 #include "fleet/deviceloader.h"
 #include "fleet/passwordprompt.h"
+#include "fleet/torviksummary.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
 #include "sessiontable.h"
+#include "stats/statstab.h"
 #include "ui_mainwindow.h"
 
+#include <QCloseEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 namespace {
@@ -41,26 +45,37 @@ MainWindow::MainWindow(QWidget *parent)
     s_window = this;
     m_ui->setupUi(this);
     m_sessions = new SessionTable(IQCommonApp::instance()->manager(), this);
-    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusPanel, m_ui->logPane}, this);
-    m_passwords = new PasswordPrompt(*m_sessions, this);
-    m_loader = new DeviceLoader(*m_sessions, *m_passwords,
-                                {[this](IPCObject *s) { activeInstanceSelected(s); }, [this] { saveConfiguration(); }},
+    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusPanel, m_ui->logPane,
+                                 m_ui->statsPane, m_ui->meterPane},
                                 this);
+    m_passwords = new PasswordPrompt(*m_sessions, this);
+    m_summary = m_ui->summary;
+    m_summary->setSessionTable(m_sessions);
+    m_summary->setPasswordPrompt(m_passwords);
+    m_summary->setDeviceActions(deviceActions());
+    m_loader = new DeviceLoader(*m_sessions, *m_summary, {[this] { saveConfiguration(); }}, this);
+    m_config = new ConfigurationStore(
+        this, *m_summary, *m_loader,
+        {[this] { return m_alertSwitches; }, [this](const AlertSwitches &s) { setAlertSwitches(s); }}, this);
 
     // Actions to their handlers.
     connect(m_ui->actionExit, &QAction::triggered, this, &MainWindow::exit);
     connect(m_ui->actionAddDevice, &QAction::triggered, this, &MainWindow::addDeviceTriggered);
+    connect(m_ui->actionRemoveDevice, &QAction::triggered, this, &MainWindow::removeInstance);
     connect(m_ui->actionInputPassword, &QAction::triggered, this, &MainWindow::showPasswordDialog);
+    // The summary chooses the device the details show.
+    connect(m_summary, &TorvikSummary::selectionChanged, this, &MainWindow::activeInstanceSelected);
+    connect(m_passwords, &PasswordPrompt::passwordChanged, this, &MainWindow::saveConfiguration);
     // What the window enables follows the fleet and the shown device.
     connect(m_sessions, &SessionTable::sessionRemoved, this, &MainWindow::handleAllEnables);
+    connect(m_summary, &TorvikSummary::pageChanged, this, &MainWindow::handleAllEnables);
     connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
 
-    // The header stands in for the device's tile menu while there is no tile.
+    // Tiles are out of sight in this presentation: the header offers the device's menu.
     m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
 
     disableUnbuiltActions();
-    setUpStatisticsTable();
     m_ui->peerList->setAlternatingRowColors(true);
     m_ui->profileList->setAlternatingRowColors(true);
 
@@ -69,20 +84,11 @@ MainWindow::MainWindow(QWidget *parent)
     m_ui->summaryGroupBox->setStyleSheet(groupStyle);
     m_ui->detailsGroupBox->setStyleSheet(groupStyle);
 
-    m_ui->actionAllowDefaultAlerts->setEnabled(m_connectionAlerts);
+    m_ui->actionAllowDefaultAlerts->setEnabled(m_alertSwitches.connectionAlerts);
     addDropShadow(m_ui->connectButton);
     addDropShadow(m_ui->disconnectButton);
 
     applySingleInstancePresentation();
-
-    // The statistics labels double as the graphs' legends.
-    using namespace LegendColours;
-    m_ui->targetLabel->setStyleSheet(Target.labelStyleSheet());
-    m_ui->jitterLabel->setStyleSheet(Jitter.labelStyleSheet());
-    m_ui->delayLabel->setStyleSheet(Delay.labelStyleSheet());
-    m_ui->correctionLabel->setStyleSheet(Correction.labelStyleSheet());
-    m_ui->remoteLossLabel->setStyleSheet(RemoteLoss.labelStyleSheet());
-    m_ui->frameLossLabel->setStyleSheet(FrameLoss.labelStyleSheet());
     m_ui->menuHelp->removeAction(m_ui->actionNick);
 
     m_ui->detailsStack->setCurrentIndex(1);
@@ -91,7 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    saveConfiguration();
+    saveOnClose();
     m_details->setSession(nullptr);
 
     // Sessions leave the manager now, while it still runs (it stops when this
@@ -121,7 +127,7 @@ void MainWindow::disableUnbuiltActions()
     // Actions whose views are not built yet stay disabled until they get
     // their handlers.
     for (QAction *action :
-         {m_ui->actionGeneralOverview, m_ui->actionStatsOverview, m_ui->actionRemoveDevice, m_ui->actionCopyNodeId,
+         {m_ui->actionGeneralOverview, m_ui->actionStatsOverview, m_ui->actionCopyNodeId,
           m_ui->actionCopyProfile, m_ui->actionEditProfile, m_ui->actionAddEntry, m_ui->actionEditEntry,
           m_ui->actionEnableMetering, m_ui->actionDisableMetering, m_ui->actionSetSounds, m_ui->actionDisconnectFleet,
           m_ui->actionSound, m_ui->actionAllowDefaultAlerts, m_ui->actionAbout, m_ui->actionHelp,
@@ -135,20 +141,6 @@ void MainWindow::disableUnbuiltActions()
     }
     m_ui->actionStart_service->setVisible(false);
     m_ui->actionStop_service->setVisible(false);
-}
-
-void MainWindow::setUpStatisticsTable()
-{
-    QTableWidget *table = m_ui->statsTable;
-    const QStringList headers = {"Remote Unit", "Duration", "RX Rate",    "RX Overhead", "RX Delay",
-                                 "TX Rate",     "TX Overhead", "TX Delay", "Frame Loss",  "Remote Loss"};
-    table->setColumnCount(headers.size());
-    table->setHorizontalHeaderLabels(headers);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    const int widths[] = {85, 55, 88, 58, 58, 80, 55, 70, 70};
-    for (int column = 1; column <= 9; ++column)
-        table->setColumnWidth(column, widths[column - 1]);
-    table->setAlternatingRowColors(true);
 }
 
 void MainWindow::applySingleInstancePresentation()
@@ -178,15 +170,55 @@ void MainWindow::applySingleInstancePresentation()
     m_ui->actionRemoveDevice->setText(QStringLiteral("Disconnect from Codec Instance"));
 }
 
+DeviceActions MainWindow::deviceActions() const
+{
+    DeviceActions actions;
+    actions.connect = m_ui->actionConnect;
+    actions.disconnectAll = m_ui->actionDisconnect;
+    actions.inputPassword = m_ui->actionInputPassword;
+    actions.copyNodeId = m_ui->actionCopyNodeId;
+    actions.setSounds = m_ui->actionSetSounds;
+    actions.enableMetering = m_ui->actionEnableMetering;
+    actions.disableMetering = m_ui->actionDisableMetering;
+    actions.addDevice = m_ui->actionAddDevice;
+    actions.removeDevice = m_ui->actionRemoveDevice;
+    return actions;
+}
+
+// ---------------------------------------------------------------------------
+// Configuration and alert switches
+
 bool MainWindow::loadConfiguration()
 {
-    // The configuration file is read by the summary pane, which is not here yet.
-    return false;
+    return m_config->load();
 }
 
 void MainWindow::saveConfiguration()
 {
-    // The configuration file is written with the summary pane, which is not here yet.
+    m_config->save();
+}
+
+void MainWindow::saveOnClose()
+{
+    // Once, while the sessions and the window's geometry are all still there.
+    if (m_savedOnClose)
+        return;
+    m_savedOnClose = true;
+    saveConfiguration();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    saveOnClose();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::setAlertSwitches(const AlertSwitches &switches)
+{
+    m_alertSwitches = switches;
+    m_ui->actionSound->setChecked(switches.connectionAlerts);
+    m_ui->actionAllowDefaultAlerts->setChecked(switches.defaultSounds);
+    m_ui->actionEnableAlertEmails->setChecked(switches.alertEmails);
 }
 
 void MainWindow::exit()
@@ -232,9 +264,18 @@ void MainWindow::askForPassword(QUuid uuid, QWidget *parent)
 
 void MainWindow::activeInstanceSelected(IPCObject *session)
 {
-    m_details->setSession(session);
+    // A tile selects itself again when its device becomes ready: the details
+    // already show it and redraw on that READY themselves.
+    if (!session || session != m_details->session())
+        m_details->setSession(session);
     handleAllEnables();
     update();
+}
+
+void MainWindow::removeInstance()
+{
+    m_summary->removeSelectedDevice();
+    handleAllEnables();
 }
 
 void MainWindow::selectedWidgetChangedState(QUuid, IQEndpointClient::DEVICE_STATE state)
@@ -251,6 +292,7 @@ void MainWindow::showHeaderContextMenu(const QPoint &pos)
     DeviceActions actions;
     actions.inputPassword = m_ui->actionInputPassword;
     actions.addDevice = m_ui->actionAddDevice;
+    actions.removeDevice = m_ui->actionRemoveDevice;
     QMenu menu(this);
     actions.addTo(&menu, s->state(), s->meteringEnabled());
     menu.exec(m_ui->headerLabel->mapToGlobal(pos));
@@ -264,7 +306,7 @@ void MainWindow::handleAllEnables()
 EnableFacts MainWindow::currentFacts() const
 {
     EnableFacts f;
-    IPCObject *s = m_sessions && m_sessions->count() > 0 ? selectedDevice() : nullptr;
+    IPCObject *s = m_summary->deviceCount() > 0 ? selectedDevice() : nullptr;
     if (!s)
         return f;
     const IQEndpointClient::DEVICE_STATE state = s->state();
@@ -291,13 +333,14 @@ EnableFacts MainWindow::currentFacts() const
 
 void MainWindow::applyEnables(const Enables &e)
 {
+    m_ui->actionRemoveDevice->setEnabled(e.removeDevice);
     m_ui->peerList->setEnabled(e.lists);
     m_ui->profileList->setEnabled(e.lists);
     m_ui->peerFilter->setEnabled(e.lists);
     m_ui->profileFilter->setEnabled(e.lists);
     m_ui->logPane->setButtonsEnabled(e.logButtons);
     m_ui->settingsEdit->setEnabled(e.settingsEditor);
-    m_ui->statsTable->setEnabled(e.statsTable);
+    m_ui->statsPane->table()->setEnabled(e.statsTable);
     m_ui->connectButton->setEnabled(e.connectButton);
     m_ui->disconnectButton->setEnabled(e.disconnectButton);
     m_ui->statusTabWidget->setTabEnabled(m_ui->statusTabWidget->indexOf(m_ui->meterTab), e.meterTab);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/alertswitches.h"
 #include "devicelog.h"
 #include "iqendpointclient.h"
 
@@ -7,6 +8,7 @@
 #include <QUuid>
 
 class AddDevice;
+class ConfigurationStore;
 class DetailsPane;
 class DeviceLoader;
 class IPCObject;
@@ -14,6 +16,8 @@ class PasswordPrompt;
 class QAbstractButton;
 class QPushButton;
 class SessionTable;
+class TorvikSummary;
+struct DeviceActions;
 struct EnableFacts;
 struct Enables;
 
@@ -40,16 +44,24 @@ public:
 
     /**
      * Loads the configuration file into the window (device, geometry, alert
-     * switches). Returns whether the file existed. Nothing is stored yet.
+     * switches). Returns whether the file existed; a file that cannot be read
+     * is reported in a "Load Configuration" box and the window starts empty.
      */
     bool loadConfiguration();
-    /** Stores the managed device, geometry and alert switches. Nothing is stored yet. */
-    void saveConfiguration();
+    /** The configuration file's side of the window (mail server settings included). */
+    ConfigurationStore &configuration() const { return *m_config; }
+
+    /** "Play Connection Alerts", "Enable the Default Alert Sounds", "Enable Alert Emails". */
+    const AlertSwitches &alertSwitches() const { return m_alertSwitches; }
+    /** Sets the switches and the checked state of their actions. */
+    void setAlertSwitches(const AlertSwitches &switches);
 
     /** The device the details pane shows, or null. */
     IPCObject *selectedDevice() const;
     /** Every managed device session, by uuid. */
     SessionTable &sessions() const { return *m_sessions; }
+    /** The tiles and summary rows of the managed devices. */
+    TorvikSummary &summary() const { return *m_summary; }
 
     /**
      * What an accepted "Load Codec Instance..." dialog does: replaces the
@@ -66,6 +78,11 @@ public:
     void askForPassword(QUuid uuid, QWidget *parent);
 
 public slots:
+    /**
+     * Stores the managed device, geometry and alert switches; a failure is
+     * reported in a "Save Configuration" box.
+     */
+    void saveConfiguration();
     /** Enables and disables the actions for the current selection. */
     void handleAllEnables();
     /** Closes the window, which ends the event loop. */
@@ -80,6 +97,8 @@ public slots:
 
     /** Makes @p session (or none) the device of the details pane. */
     void activeInstanceSelected(IPCObject *session);
+    /** "Disconnect from Codec Instance": removes the selected device. */
+    void removeInstance();
     void selectedWidgetChangedState(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
 
     void logAppend(const LogLine &line);
@@ -89,9 +108,13 @@ public slots:
     /** "Save": writes the log view's text to a file the user chooses. */
     void saveLog();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void disableUnbuiltActions();
-    void setUpStatisticsTable();
+    DeviceActions deviceActions() const;
+    void saveOnClose();
     void applySingleInstancePresentation();
     void showHeaderContextMenu(const QPoint &pos);
     EnableFacts currentFacts() const;
@@ -102,6 +125,9 @@ private:
     DetailsPane *m_details;
     PasswordPrompt *m_passwords;
     DeviceLoader *m_loader;
+    TorvikSummary *m_summary;
+    ConfigurationStore *m_config;
     QPushButton *m_loadCodecButton = nullptr;
-    bool m_connectionAlerts = false; // "Play Connection Alerts"
+    AlertSwitches m_alertSwitches;
+    bool m_savedOnClose = false;
 };
