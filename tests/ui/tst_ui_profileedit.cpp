@@ -7,6 +7,7 @@
 #include "connections/profileedit.h"
 #include "uitest.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -22,36 +23,31 @@ namespace {
 
 const int Long = 20000;
 
-/** @p m as "name a=1 b=x" with its children after " | ", attributes sorted. */
+/** @p m as "name a=1 b=x | child ...", attributes sorted. */
 QString describe(const Message &m)
 {
-    QStringList parts{QString::fromStdString(m.name())};
+    QStringList attrs;
     for (const auto &a : m.attributes())
-        parts << QString::fromStdString(a.first) + '=' + QString::fromStdString(a.second.toString());
-    std::sort(parts.begin() + 1, parts.end());
+        attrs << QString::fromStdString(a.first) + '=' + QString::fromStdString(a.second.toString());
+    attrs.sort();
+    QStringList parts = QStringList{QString::fromStdString(m.name())} + attrs;
     for (int i = 0; i < m.child_count(); ++i)
         parts << "| " + describe(m.get_child(i));
     return parts.join(' ');
 }
 
-QTreeWidgetItem *row(ProfileEdit &d, const QString &group, const QString &label)
+QTreeWidget *tree(ProfileEdit *d) { return child<QTreeWidget>(d, "treeProfileItems"); }
+
+/** Selects the row @p label under @p group (the group row itself when @p label is empty). */
+QTreeWidgetItem *select(ProfileEdit *d, const QString &group, const QString &label = QString())
 {
-    auto *tree = child<QTreeWidget>(&d, "treeProfileItems");
-    const QList<QTreeWidgetItem *> found = tree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
-    for (QTreeWidgetItem *item : found) {
-        if (item->parent() && item->parent()->text(0) == group)
+    for (QTreeWidgetItem *item : tree(d)->findItems(label.isEmpty() ? group : label, Qt::MatchRecursive)) {
+        if (label.isEmpty() ? !item->parent() : item->parent() && item->parent()->text(0) == group) {
+            tree(d)->setCurrentItem(item);
             return item;
+        }
     }
     return nullptr;
-}
-
-QStringList groups(ProfileEdit &d)
-{
-    auto *tree = child<QTreeWidget>(&d, "treeProfileItems");
-    QStringList out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        out << tree->topLevelItem(i)->text(0);
-    return out;
 }
 
 } // namespace
@@ -63,9 +59,9 @@ class UiProfileEdit : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase() { m_rig.reset(); }
+    void remoteRows();
     void savedOnTheWire_data();
     void savedOnTheWire();
-    void remoteRows();
     void typingKeepsTheCursor();
     void advancedToggleKeepsSelection_data();
     void advancedToggleKeepsSelection();
@@ -80,7 +76,7 @@ private:
         }
         return {};
     }
-    /** The setProfile requests the codec received after request @p from (a marker closes the range). */
+    /** The "setProfile" requests the codec received after its first @p from (up to a marker sent now). */
     QStringList received(size_t from)
     {
         Message marker("getCodecList");
@@ -92,6 +88,8 @@ private:
         QStringList out;
         const std::vector<Request> all = m_rig->requests();
         for (size_t i = from; i < all.size(); ++i) {
+            if (all[i].text == "getCodecList/marker")
+                break;
             if (all[i].message.name() == "setProfile")
                 out << describe(all[i].message);
         }
@@ -111,119 +109,100 @@ void UiProfileEdit::initTestCase()
     QTRY_COMPARE_WITH_TIMEOUT(m_s->state(), IQEndpointClient::READY, Long);
 }
 
+void UiProfileEdit::remoteRows()
+{
+    ProfileEdit d;
+    QVERIFY(d.load(m_s, profile("Sports Commentary").id)); // no "remote" record, its channel allows one
+    QVERIFY(!d.profile().find_child("remote"));
+    QCOMPARE(select(&d, "Remote Settings", "Buffer Mode")->text(1), QString("Automatic")); // the defaults
+    QCOMPARE(select(&d, "Remote Settings", "Jitter Buffer")->text(1), QString("250"));
+    select(&d, "Remote Settings", "Encoder");
+    QCOMPARE(child<QComboBox>(&d, "comboCodec")->itemData(0).toString(), QString("!follow"));
+
+    QVERIFY(d.load(m_s, profile("Backup Line").id)); // its channel has no remote settings
+    QCOMPARE(tree(&d)->topLevelItemCount(), 2);
+
+    QVERIFY(d.load(m_s, profile("Morning Show").id));
+    QCOMPARE(tree(&d)->topLevelItemCount(), 3);
+    select(&d, "Global Settings", "Channel");
+    auto *channels = child<QComboBox>(&d, "comboValue");
+    QCOMPARE(channels->itemText(2), QString("Cellular Bonding (advanced feature)"));
+    channels->setCurrentIndex(channels->findData("2"));
+    QCOMPARE(tree(&d)->topLevelItemCount(), 2);
+    QCOMPARE(d.selectionKey(), QString("settingschannel"));
+}
+
 void UiProfileEdit::savedOnTheWire_data()
 {
     QTest::addColumn<QString>("profile");
-    QTest::addColumn<QString>("group");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("expected"); // "record option value"; empty: nothing sent
+    QTest::addColumn<QString>("row");      // group/label
+    QTest::addColumn<QString>("steps");    // "widget=value" sets a value, "widget" clicks
+    QTest::addColumn<QString>("expected"); // "record option value"; empty: Cancel, nothing sent
 
-    const QString local = "Local Settings", remote = "Remote Settings", global = "Global Settings";
-    QTest::newRow("Clear Text") << "Morning Show" << local << "Stream Label" << "clear" << "local stream_label ";
-    QTest::newRow("text typed") << "Morning Show" << local << "Stream Label" << "type" << "local stream_label Breakfast!";
-    QTest::newRow("number") << "Morning Show" << local << "Jitter Buffer" << "spin" << "local buffer_delay 700";
-    QTest::newRow("Default after an edit") << "Morning Show" << local << "Jitter Buffer" << "default"
-                                           << "local buffer_delay 250";
-    QTest::newRow("choice") << "Morning Show" << local << "Error Correction" << "combo" << "local fec off";
-    QTest::newRow("switch not in the record") << "Morning Show" << local << "Mono Sum" << "check"
-                                              << "local mono_sum true";
-    QTest::newRow("remote encoder") << "Morning Show" << remote << "Encoder" << "codec" << "remote encoder 1";
-    QTest::newRow("first remote edit creates the record")
-        << "Sports Commentary" << remote << "Buffer Mode" << "check" << "remote auto_buffer false";
-    QTest::newRow("name") << "Sports Commentary" << global << "Profile Name" << "name" << "settings name Standby Line";
-    QTest::newRow("Cancel") << "Morning Show" << local << "Jitter Buffer" << "cancel" << "";
+    const QString show = "Morning Show", local = "Local Settings/";
+    QTest::newRow("Clear Text") << show << local + "Stream Label" << "buttonStringClear" << "local stream_label ";
+    QTest::newRow("text") << show << local + "Stream Label" << "lineValue=Breakfast!" << "local stream_label Breakfast!";
+    QTest::newRow("number") << show << local + "Jitter Buffer" << "spinValue=700" << "local buffer_delay 700";
+    QTest::newRow("Default") << show << local + "Jitter Buffer" << "spinValue=710 buttonDefault"
+                             << "local buffer_delay 250";
+    QTest::newRow("choice") << show << local + "Error Correction" << "comboValue=off" << "local fec off";
+    QTest::newRow("switch not set yet") << show << local + "Mono Sum" << "checkValue" << "local mono_sum true";
+    QTest::newRow("remote encoder") << show << "Remote Settings/Encoder" << "comboCodec=1" << "remote encoder 1";
+    QTest::newRow("first remote edit makes the record")
+        << "Sports Commentary" << "Remote Settings/Buffer Mode" << "checkValue" << "remote auto_buffer false";
+    QTest::newRow("name") << "Backup Line" << "Global Settings/Profile Name" << "lineValue=Standby"
+                          << "settings name Standby";
+    QTest::newRow("Cancel") << show << local + "Jitter Buffer" << "spinValue=720" << "";
 }
 
 void UiProfileEdit::savedOnTheWire()
 {
     QFETCH(QString, profile);
-    QFETCH(QString, group);
-    QFETCH(QString, label);
-    QFETCH(QString, action);
+    QFETCH(QString, row);
+    QFETCH(QString, steps);
     QFETCH(QString, expected);
     const SelectedProfile selected = this->profile(profile);
     Message want;
     QVERIFY(m_s->findProfile(selected.id, want));
     const size_t mark = m_rig->requests().size();
 
-    const bool creates = expected.startsWith("remote") && !want.find_child("remote");
-
-    ProfileEdit editor;
-    QString before;
-    auto act = [&](ProfileEdit *d) {
-        QTreeWidgetItem *item = row(*d, group, label);
-        QVERIFY(item);
-        before = item->text(1);
-        d->findChild<QTreeWidget *>("treeProfileItems")->setCurrentItem(item);
-        if (action == "type" || action == "name") {
-            auto *line = child<QLineEdit>(d, "lineValue");
-            line->setText(action == "name" ? "Standby Line" : "Breakfast");
-            if (action == "type")
-                QTest::keyClick(line, '!');
-        } else if (action == "clear") {
-            child<QPushButton>(d, "buttonStringClear")->click();
-        } else if (action == "spin" || action == "default" || action == "cancel") {
-            child<QSpinBox>(d, "spinValue")->setValue(700);
-            if (action == "default")
-                child<QPushButton>(d, "buttonDefault")->click();
-        } else if (action == "combo") {
-            auto *combo = child<QComboBox>(d, "comboValue");
-            combo->setCurrentIndex(combo->findData("off"));
-        } else if (action == "codec") {
-            auto *combo = child<QComboBox>(d, "comboCodec");
-            QCOMPARE(combo->itemData(0).toString(), QString("!follow")); // offered on the remote side
-            combo->setCurrentIndex(combo->findData("1"));
-        } else if (action == "check") {
-            child<QCheckBox>(d, "checkValue")->click();
-        }
-    };
     uitest::whenModal<ProfileEdit>([&](ProfileEdit *d) {
-        act(d); // closes the dialog even when a check above failed
+        select(d, row.section('/', 0, 0), row.section('/', 1));
+        for (const QString &step : steps.split(' ')) {
+            QWidget *w = child<QWidget>(d, step.section('=', 0, 0).toLatin1().constData());
+            const QString value = step.section('=', 1);
+            if (auto *line = qobject_cast<QLineEdit *>(w))
+                line->setText(value);
+            else if (auto *spin = qobject_cast<QSpinBox *>(w))
+                spin->setValue(value.toInt());
+            else if (auto *combo = qobject_cast<QComboBox *>(w))
+                combo->setCurrentIndex(combo->findData(value));
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                button->click();
+        }
         auto *buttons = child<QDialogButtonBox>(d, "buttonBox");
-        buttons->button(action == "cancel" ? QDialogButtonBox::Cancel : QDialogButtonBox::Save)->click();
+        buttons->button(expected.isEmpty() ? QDialogButtonBox::Cancel : QDialogButtonBox::Save)->click();
     });
+    ProfileEdit editor;
     QCOMPARE(ProfileActions::edit(m_s, selected, editor), !expected.isEmpty());
 
     QStringList wire;
     if (!expected.isEmpty()) {
         const QStringList e = expected.split(' ');
         Message *record = want.find_child(e[0].toStdString());
-        if (!record)
-            record = &want.add_child(e[0].toStdString());
-        record->set_string(e[1].toStdString(), e.mid(2).join(' ').toStdString());
+        (record ? *record : want.add_child(e[0].toStdString())).set_string(e[1].toStdString(), e[2].toStdString());
         want.setName("setProfile");
         want.set_string("seq", "setProfile");
         wire << describe(want);
     }
     QCOMPARE(received(mark), wire);
-    if (creates)
-        QCOMPARE(before, QString("Automatic")); // the option's default shown before the record existed
-    QCOMPARE(creates, label == "Buffer Mode");
-}
-
-void UiProfileEdit::remoteRows()
-{
-    ProfileEdit d;
-    QVERIFY(d.load(m_s, profile("Backup Line").id)); // its channel has no remote settings
-    QCOMPARE(groups(d), (QStringList{"Global Settings", "Local Settings"}));
-
-    QVERIFY(d.load(m_s, profile("Morning Show").id));
-    QCOMPARE(groups(d), (QStringList{"Global Settings", "Local Settings", "Remote Settings"}));
-    d.findChild<QTreeWidget *>("treeProfileItems")->setCurrentItem(row(d, "Global Settings", "Channel"));
-    auto *channels = child<QComboBox>(&d, "comboValue");
-    QCOMPARE(channels->itemText(2), QString("Cellular Bonding (advanced feature)"));
-    channels->setCurrentIndex(channels->findData("2"));
-    QCOMPARE(groups(d), (QStringList{"Global Settings", "Local Settings"}));
-    QCOMPARE(d.selectionKey(), QString("settingschannel"));
-    QCOMPARE(row(d, "Global Settings", "Channel")->text(1), QString("Ethernet 2 (local only)"));
 }
 
 void UiProfileEdit::typingKeepsTheCursor()
 {
     ProfileEdit d;
     QVERIFY(d.load(m_s, profile("Morning Show").id));
-    d.findChild<QTreeWidget *>("treeProfileItems")->setCurrentItem(row(d, "Local Settings", "Stream Label"));
+    select(&d, "Local Settings", "Stream Label");
     auto *line = child<QLineEdit>(&d, "lineValue");
     line->setText("Breakfast");
     line->setCursorPosition(3);
@@ -231,14 +210,14 @@ void UiProfileEdit::typingKeepsTheCursor()
     QCOMPARE(line->text(), QString("BreXYakfast"));
     QCOMPARE(line->cursorPosition(), 5);
     QCOMPARE(get_qstring(*d.profile().find_child("local"), "stream_label"), QString("BreXYakfast"));
-    QCOMPARE(row(d, "Local Settings", "Stream Label")->text(1), QString("BreXYakfast")); // the tree was rebuilt
+    QCOMPARE(tree(&d)->currentItem()->text(1), QString("BreXYakfast")); // a rebuilt tree
 }
 
 void UiProfileEdit::advancedToggleKeepsSelection_data()
 {
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("after"); // the selection key once advanced settings are hidden again
+    QTest::addColumn<QString>("hidden"); // the selection key while advanced settings are hidden
 
     QTest::newRow("plain setting") << "Remote Settings" << "Jitter Buffer" << "remotebuffer_delay";
     QTest::newRow("advanced setting") << "Local Settings" << "Frame Size" << "settingsname";
@@ -249,21 +228,18 @@ void UiProfileEdit::advancedToggleKeepsSelection()
 {
     QFETCH(QString, group);
     QFETCH(QString, label);
-    QFETCH(QString, after);
+    QFETCH(QString, hidden);
     ProfileEdit d;
     QVERIFY(d.load(m_s, profile("Morning Show").id));
     auto *advanced = child<QCheckBox>(&d, "checkAdvanced");
     advanced->setChecked(true);
-    auto *tree = d.findChild<QTreeWidget *>("treeProfileItems");
-    QTreeWidgetItem *item = label.isEmpty() ? tree->findItems(group, Qt::MatchExactly).value(0) : row(d, group, label);
-    QVERIFY(item);
-    tree->setCurrentItem(item);
-    const QString key = d.selectionKey();
+    QVERIFY(select(&d, group, label));
+    const QString shown = d.selectionKey();
     advanced->setChecked(false);
-    QCOMPARE(d.selectionKey(), after);
+    QCOMPARE(d.selectionKey(), hidden);
     QCOMPARE(child<QWidget>(&d, "groupEdit")->isEnabled(), !label.isEmpty());
     advanced->setChecked(true);
-    QCOMPARE(d.selectionKey(), after == "settingsname" ? after : key);
+    QCOMPARE(d.selectionKey(), hidden == "settingsname" ? hidden : shown);
 }
 
 void UiProfileEdit::screenshots()
@@ -275,10 +251,9 @@ void UiProfileEdit::screenshots()
     QVERIFY(d.load(m_s, profile("Morning Show").id));
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    auto *tree = d.findChild<QTreeWidget *>("treeProfileItems");
-    tree->setCurrentItem(row(d, "Local Settings", "Stream Label"));
+    select(&d, "Local Settings", "Stream Label");
     QVERIFY(d.grab().save(folder + "/profile-edit-string.png"));
-    tree->setCurrentItem(row(d, "Local Settings", "Error Correction"));
+    select(&d, "Local Settings", "Error Correction");
     QVERIFY(d.grab().save(folder + "/profile-edit-select.png"));
 }
 
