@@ -2,6 +2,7 @@
 
 #include "copytodevicesdialog.h"
 #include "ipcobject.h"
+#include "profileedit.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -26,6 +27,13 @@ ProfileActions::ProfileActions(const SessionTable &sessions, QObject *parent)
 QString ProfileActions::duplicateName(const SelectedProfile &profile)
 {
     return profile.name + QStringLiteral(" (Copy)");
+}
+
+bool ProfileActions::edit(IPCObject *session, const SelectedProfile &profile, ProfileEdit &editor)
+{
+    if (!session || !profile.isValid() || profile.factory)
+        return false;
+    return editor.editProfile(session, profile.id);
 }
 
 bool ProfileActions::duplicate(IPCObject *session, const SelectedProfile &profile)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class IPCObject;
+class ProfileEdit;
 class QWidget;
 class SessionTable;
 
@@ -23,6 +24,12 @@ class ProfileActions : public QObject
 public:
     explicit ProfileActions(const SessionTable &sessions, QObject *parent = nullptr);
 
+    /**
+     * "Edit Profile...": runs @p editor on the selected profile; on "Save" the
+     * edited profile goes back as "setProfile". Factory profiles are not
+     * edited. True when the profile was sent.
+     */
+    static bool edit(IPCObject *session, const SelectedProfile &profile, ProfileEdit &editor);
     /** "Duplicate Profile": "copyProfile" with the id and the plain name followed by " (Copy)". */
     static bool duplicate(IPCObject *session, const SelectedProfile &profile);
     /** The name of a duplicate: the plain name (never the default's "<name>") and " (Copy)". */
