@@ -4,9 +4,7 @@
 
 #include "ipcobject.h"
 
-#include "ipcaddress.h"
 #include "ipcmanager.h"
-#include "ipcmutex.h"
 #include "iqcommonapp.h"
 #include "iqmanager.h"
 #include "presenceevents.h"
@@ -15,7 +13,6 @@
 #include <QMetaObject>
 #include <QtDebug>
 
-#include <mutex>
 #include <stdexcept>
 
 void registerDeviceMetaTypes()
@@ -53,37 +50,6 @@ const QStringList &requiredUnversioned()
     return names;
 }
 
-// Qt's event queue orders a queued call after its posting, through locks the
-// thread sanitizer cannot see; posting and unpacking a connect under this one
-// shows it that order.
-std::mutex &connectHandoff()
-{
-    static std::mutex handoff;
-    return handoff;
-}
-
-// Runs on the manager thread. The host-name lookup may take long and holds
-// no lock; the check and the connect share the manager's lock with the
-// removal, so a session destroyed meanwhile never gets an endpoint (nor a
-// login with an empty password) created under its name.
-void connectUnlessRemoved(IQManager *manager, const std::string &target, const std::string &name,
-                          const std::shared_ptr<std::atomic<bool>> &removed)
-{
-    if (removed->load(std::memory_order_acquire))
-        return;
-    IpcPlatform::SocketAddress address;
-    std::string host;
-    std::string error;
-    if (!IPCAddress::parse(target, address, &host) && !host.empty()) {
-        if (!IpcPlatform::resolveHost(host, address, error))
-            address.family = IpcPlatform::FamilyUnknown;
-    }
-    IPCLockGuard guard(&manager->mutex());
-    if (removed->load(std::memory_order_acquire))
-        return;
-    manager->manager().connect("xmls", "stream", address, name, host, error);
-}
-
 } // namespace
 
 IPCObject::IPCObject(const QUuid &uuid, IQManager *manager, QObject *parent)
@@ -119,12 +85,8 @@ IPCObject::IPCObject(const QUuid &uuid, IQManager *manager, QObject *parent)
 IPCObject::~IPCObject()
 {
     // Out of the manager before the members go: the loop stores into them.
-    {
-        IPCLockGuard guard(m_manager ? &m_manager->mutex() : nullptr);
-        m_removed->store(true, std::memory_order_release);
-        if (IPCManager *m = manager())
-            m->forget_endpoint(this);
-    }
+    if (IPCManager *m = manager())
+        m->forget_endpoint(this);
     dropPendingCallbacks();
 }
 
@@ -178,22 +140,12 @@ void IPCObject::connectToDevice()
         qWarning("IPCObject %s: no network manager to connect through", qPrintable(endpointName()));
         return;
     }
-    // Queued to the manager thread, where host names are looked up; a
-    // removal that overtakes it makes it do nothing.
-    std::lock_guard<std::mutex> handoff(connectHandoff());
-    QMetaObject::invokeMethod(
-        m_manager.data(),
-        [manager = m_manager.data(), target = connectTarget(m_address, m_port).toUtf8().toStdString(),
-         name = endpointName().toUtf8().toStdString(), removed = m_removed] {
-            std::unique_lock<std::mutex> unpack(connectHandoff());
-            IQManager *const m = manager;
-            const std::string t = target;
-            const std::string n = name;
-            const std::shared_ptr<std::atomic<bool>> r = removed;
-            unpack.unlock();
-            connectUnlessRemoved(m, t, n, r);
-        },
-        Qt::QueuedConnection);
+    // Queued to the manager thread, where host names are looked up. A removal
+    // that overtakes it leaves the name retired in the manager, which then
+    // refuses it: no endpoint is made up under a destroyed session's name.
+    QMetaObject::invokeMethod(m_manager, "connect_client", Q_ARG(QString, QStringLiteral("xmls")),
+                              Q_ARG(QString, QStringLiteral("stream")), Q_ARG(QString, connectTarget(m_address, m_port)),
+                              Q_ARG(QString, endpointName()));
 }
 
 void IPCObject::reconnect()
@@ -210,14 +162,10 @@ void IPCObject::destroySession()
         return;
     m_versionTimer.stop();
     m_missingRecordsTimer.stop();
-    {
-        IPCLockGuard guard(m_manager ? &m_manager->mutex() : nullptr);
-        m_removed->store(true, std::memory_order_release);
-        if (m_manager)
-            m_manager->remove_endpoint(endpointName());
-        else if (IPCManager *m = manager())
-            m->forget_endpoint(this);
-    }
+    if (m_manager)
+        m_manager->remove_endpoint(endpointName());
+    else if (IPCManager *m = manager())
+        m->forget_endpoint(this);
     // Callbacks already on their way are dropped with the endpoint.
     dropPendingCallbacks();
     deleteLater();

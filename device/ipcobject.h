@@ -325,8 +325,6 @@ private:
     QPointer<IQManager> m_manager;
     QTimer m_versionTimer{this};
     QTimer m_missingRecordsTimer{this};
-    /** Shared with connects still queued to the manager thread: set (under the manager's lock) once destroyed. */
-    std::shared_ptr<std::atomic<bool>> m_removed = std::make_shared<std::atomic<bool>>(false);
 };
 
 Q_DECLARE_METATYPE(IPCObject *)

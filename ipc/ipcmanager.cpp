@@ -402,6 +402,9 @@ bool IPCManager::connect(const std::string &protocol, const std::string &transpo
     auto it = m_endpoints.find(name);
     if (it != m_endpoints.end()) {
         ep = it->second.endpoint;
+    } else if (m_retiredNames.count(name)) {
+        IPC_LOG(LOGC_MANAGER, LOG_WARNING, "connect to %s refused: its endpoint was removed", name.c_str());
+        return false;
     } else {
         ep = create_client_endpoint(name);
         if (!ep)
@@ -460,6 +463,7 @@ bool IPCManager::register_endpoint(const std::string &name, IPCEndpoint *endpoin
     IPCLockGuard guard(state_lock());
     if (m_endpoints.count(name))
         return false;
+    m_retiredNames.erase(name);
     m_endpoints[name] = Entry{false, endpoint};
     endpoint->set_manager(this, name);
     return true;
@@ -489,6 +493,7 @@ void IPCManager::disconnect_endpoint(const std::string &name)
 void IPCManager::remove_endpoint(const std::string &name)
 {
     IPCLockGuard guard(state_lock());
+    m_retiredNames.insert(name);
     auto it = m_endpoints.find(name);
     if (it == m_endpoints.end())
         return;
@@ -506,6 +511,7 @@ void IPCManager::remove_endpoint(const std::string &name)
 void IPCManager::forget_endpoint(IPCEndpoint *endpoint)
 {
     IPCLockGuard guard(state_lock());
+    m_retiredNames.insert(endpoint->name());
     auto it = m_endpoints.find(endpoint->name());
     if (it == m_endpoints.end() || it->second.endpoint != endpoint) {
         it = std::find_if(m_endpoints.begin(), m_endpoints.end(),

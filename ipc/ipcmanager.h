@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class IPCConn;
@@ -180,6 +181,10 @@ private:
     bool m_ticked = false;
 
     std::map<std::string, Entry> m_endpoints;
+    // Names whose endpoint was removed or forgotten: a connect still queued for
+    // one must not bring it back as a plain endpoint. Registering a name again
+    // takes it off this list.
+    std::unordered_set<std::string> m_retiredNames;
     std::vector<IPCSocket *> m_failed;  // fail() since the last turn
     std::set<IPCConn *> m_closed;       // closed, waiting for a reconnect
     std::vector<IPCConn *> m_local;     // with local deliveries pending
