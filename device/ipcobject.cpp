@@ -140,6 +140,13 @@ void IPCObject::connectToDevice()
         qWarning("IPCObject %s: no network manager to connect through", qPrintable(endpointName()));
         return;
     }
+    // The session is the endpoint: unregistered, the manager would make up a
+    // client of its own under this name that the session never hears from.
+    if (!manager()) {
+        qWarning("IPCObject %s: not registered with the network manager; not connecting",
+                 qPrintable(endpointName()));
+        return;
+    }
     // Queued to the manager thread, where host names are looked up. A removal
     // that overtakes it leaves the name retired in the manager, which then
     // refuses it: no endpoint is made up under a destroyed session's name.
