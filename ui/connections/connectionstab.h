@@ -46,6 +46,8 @@ public:
      * a separator. The actions are owned elsewhere.
      */
     void setMenus(const QList<QAction *> &peerMenu, const QList<QAction *> &profileMenu);
+    const QList<QAction *> &peerMenu() const { return m_peerMenu; }
+    const QList<QAction *> &profileMenu() const { return m_profileMenu; }
     /** The peer tree's menu at @p pos (of the tree), while a device is shown. */
     void showPeerMenu(const QPoint &pos);
     /** The profile list's menu at @p pos (of the list), while a device is shown. */

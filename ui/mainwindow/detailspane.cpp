@@ -150,7 +150,8 @@ QColor DetailsPane::weftlineTabColour(const QString &status)
         return QColor(176, 144, 0);
     if (status == QLatin1String("red"))
         return QColor(200, 0, 0);
-    return QColor(110, 110, 110);
+    // No tunnel: the tab's own colour (grey would read as disabled).
+    return QColor();
 }
 
 void DetailsPane::showWeftlineStatus(const QString &status)

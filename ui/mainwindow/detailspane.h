@@ -62,7 +62,10 @@ public:
     /** The tab panes' share of @p enables: lists, buttons, log, settings, table and tabs. */
     void applyEnables(const Enables &enables);
 
-    /** The colour the "Weftline" tab's text takes for a tunnel status ("gray", "red", "yellow", "green"). */
+    /**
+     * The colour the "Weftline" tab's text takes for a tunnel status ("red",
+     * "yellow", "green"); invalid (the palette's) for "gray", no tunnel.
+     */
     static QColor weftlineTabColour(const QString &status);
 
 public slots:

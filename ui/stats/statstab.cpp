@@ -6,6 +6,7 @@
 #include "statsrows.h"
 #include "ui_statstab.h"
 
+#include <QHeaderView>
 #include <QTableWidget>
 
 StatsTab::StatsTab(QWidget *parent)
@@ -45,6 +46,9 @@ void StatsTab::setUpTable()
     for (int column = 1; column <= 9; ++column)
         table->setColumnWidth(column, widths[column - 1]);
     table->setAlternatingRowColors(true);
+    // A selected row would set every header in bold, wider than its column.
+    table->horizontalHeader()->setHighlightSections(false);
+    table->verticalHeader()->hide();
 }
 
 QTableWidget *StatsTab::table() const
