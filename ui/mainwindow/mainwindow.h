@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alerts/alertswitches.h"
+#include "connections/selection.h"
 #include "devicelog.h"
 #include "iqendpointclient.h"
 
@@ -180,6 +181,8 @@ private:
     EnableFacts currentFacts() const;
     void applyEnables(const Enables &enables);
     ConnectionsTab *connections() const;
+    SelectedPeer peer() const;
+    SelectedProfile profile() const;
 
     Ui::MainWindow *m_ui;
     SessionTable *m_sessions;

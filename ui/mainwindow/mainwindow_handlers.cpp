@@ -26,12 +26,17 @@
 
 void MainWindow::exit() { close(); }
 void MainWindow::handleCCConnectTo(bool) { addDeviceTriggered(); }
-void MainWindow::removeInstance() { m_summary->removeSelectedDevice(); handleAllEnables(); }
-void MainWindow::selectedWidgetChangedState(QUuid, IQEndpointClient::DEVICE_STATE state) { m_details->showState(state); }
+void MainWindow::selectedWidgetChangedState(QUuid, IQEndpointClient::DEVICE_STATE s) { m_details->showState(s); }
 void MainWindow::enableMetering() { setMetering(true); }
 void MainWindow::disableMetering() { setMetering(false); }
 void MainWindow::copyNodeId() { WindowCommands::copyNodeId(selectedDevice()); }
 void MainWindow::doDisconnectAllFleet() { m_connectionActions->disconnectAllFleet(); }
+
+void MainWindow::removeInstance()
+{
+    m_summary->removeSelectedDevice();
+    handleAllEnables();
+}
 
 void MainWindow::showPasswordDialog()
 {
@@ -47,37 +52,30 @@ void MainWindow::reconnectDevice()
 
 // Address book, profiles and connections
 
+SelectedPeer MainWindow::peer() const { return connections()->selectedPeer(); }
+SelectedProfile MainWindow::profile() const { return connections()->selectedProfile(); }
+
 void MainWindow::addNewPeer() { m_peerActions->addPeer(selectedDevice(), this); }
-void MainWindow::editPeer() { m_peerActions->editPeer(selectedDevice(), connections()->selectedPeer(), this); }
-void MainWindow::removePeer() { PeerActions::removePeer(selectedDevice(), connections()->selectedPeer()); }
-void MainWindow::sendPeerTriggered() { m_peerActions->copyToDevices(selectedDevice(), connections()->selectedPeer(), this); }
-void MainWindow::assignDefaultProfileTriggered() { ProfileActions::assignDefault(selectedDevice(), connections()->selectedPeer()); }
-
-void MainWindow::assignProfileTriggered()
-{
-    ProfileActions::assign(selectedDevice(), connections()->selectedPeer(), connections()->selectedProfile());
-}
-
-void MainWindow::copyProfile() { ProfileActions::duplicate(selectedDevice(), connections()->selectedProfile()); }
-void MainWindow::editProfile() { ProfileActions::edit(selectedDevice(), connections()->selectedProfile(), *m_profileEdit); }
-void MainWindow::setDefaultProfileTriggered() { ProfileActions::setDefault(selectedDevice(), connections()->selectedProfile()); }
-void MainWindow::sendProfileTriggered() { m_profileActions->copyToDevices(selectedDevice(), connections()->selectedProfile(), this); }
+void MainWindow::editPeer() { m_peerActions->editPeer(selectedDevice(), peer(), this); }
+void MainWindow::removePeer() { PeerActions::removePeer(selectedDevice(), peer()); }
+void MainWindow::sendPeerTriggered() { m_peerActions->copyToDevices(selectedDevice(), peer(), this); }
+void MainWindow::assignDefaultProfileTriggered() { ProfileActions::assignDefault(selectedDevice(), peer()); }
+void MainWindow::assignProfileTriggered() { ProfileActions::assign(selectedDevice(), peer(), profile()); }
+void MainWindow::copyProfile() { ProfileActions::duplicate(selectedDevice(), profile()); }
+void MainWindow::editProfile() { ProfileActions::edit(selectedDevice(), profile(), *m_profileEdit); }
+void MainWindow::setDefaultProfileTriggered() { ProfileActions::setDefault(selectedDevice(), profile()); }
+void MainWindow::sendProfileTriggered() { m_profileActions->copyToDevices(selectedDevice(), profile(), this); }
 
 void MainWindow::removeProfile()
 {
-    ProfileActions::remove(selectedDevice(), connections()->selectedProfile(), this);
+    ProfileActions::remove(selectedDevice(), profile(), this);
     handleAllEnables();
 }
 
 void MainWindow::showConnectDialog() { m_connectionActions->showConnectDialog(selectedDevice(), this); }
 void MainWindow::doDisconnectAll() { ConnectionActions::disconnectAll(selectedDevice()); }
-void MainWindow::on_disconnectButton_clicked() { ConnectionActions::disconnectPeer(selectedDevice(), connections()->selectedPeer()); }
-
-void MainWindow::on_connectButton_clicked()
-{
-    ConnectionActions::connectPeer(selectedDevice(), connections()->selectedPeer(), connections()->selectedProfile());
-}
-
+void MainWindow::on_disconnectButton_clicked() { ConnectionActions::disconnectPeer(selectedDevice(), peer()); }
+void MainWindow::on_connectButton_clicked() { ConnectionActions::connectPeer(selectedDevice(), peer(), profile()); }
 void MainWindow::actionDisconnectStatTableTriggered()
 {
     // The row's own peer, not its channel.
