@@ -10,10 +10,13 @@
 #include "fleet/torviksummary.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
+#include "alerts/windowalerts.h"
 #include "mainwindow/aboutdialog.h"
+#include "mainwindow/detailspane.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/windowcommands.h"
 #include "uitest.h"
+#include "weftline/weftlinestats.h"
 
 #include <QAction>
 #include <QGraphicsDropShadowEffect>
@@ -23,6 +26,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -83,6 +88,10 @@ private slots:
     void alertSwitchesAreSavedAndRestored();
     void headerShowsTimedOutUntilTheNextAttempt();
     void aboutShowsTheConfigurationFile();
+    void weftlineTabTakesTheTunnelColour();
+    void failedAlertMailShowsInTheStatusBar();
+    void recordFieldsFromChildOrAttribute_data();
+    void recordFieldsFromChildOrAttribute();
     void readmeIsLookedForBesideTheProgramThenInstalled();
 
 private:
@@ -236,6 +245,11 @@ void UiWindow::constructionDetails()
 void UiWindow::alertSwitchesAreSavedAndRestored()
 {
     QFile::remove(uitest::ConfigSandbox::configPath());
+    MailServerSettings mail;
+    mail.host = "smtp.example.org";
+    mail.port = 587;
+    mail.security = MailServerSettings::StartTls;
+    mail.sender = "console@example.org";
     {
         MainWindow window;
         auto *sounds = child<QAction>(&window, "actionSound");
@@ -251,10 +265,12 @@ void UiWindow::alertSwitchesAreSavedAndRestored()
         sounds->trigger();
         QVERIFY(!defaults->isEnabled());
         QVERIFY(configText().contains("audio=\"false\" default-sounds=\"true\""));
+        window.alerts().setMailServer(mail);
     }
     MainWindow window;
     QVERIFY(window.loadConfiguration());
     QCOMPARE(window.alertSwitches(), (AlertSwitches{false, true, true}));
+    QCOMPARE(window.alerts().mailServer(), mail);
     QVERIFY(child<QAction>(&window, "actionEnableAlertEmails")->isChecked());
     QVERIFY(!child<QAction>(&window, "actionAllowDefaultAlerts")->isEnabled());
 }
@@ -292,6 +308,58 @@ void UiWindow::aboutShowsTheConfigurationFile()
     child<QAction>(&window, "actionAbout")->trigger();
     QVERIFY(*ran);
     QCOMPARE(shown, QDir::toNativeSeparators(uitest::ConfigSandbox::configPath()));
+}
+
+void UiWindow::weftlineTabTakesTheTunnelColour()
+{
+    MainWindow window;
+    auto *tabs = child<QTabWidget>(&window, "statusTabWidget");
+    const int weftline = tabs->indexOf(child<QWidget>(&window, "weftlineTab"));
+    auto *pane = window.findChild<WeftlineStats *>();
+    for (const char *status : {"green", "yellow", "red"}) {
+        emit pane->statusChanged(status);
+        QCOMPARE(tabs->tabBar()->tabTextColor(weftline), DetailsPane::weftlineTabColour(status));
+        QVERIFY(DetailsPane::weftlineTabColour(status).isValid());
+    }
+    QVERIFY(DetailsPane::weftlineTabColour("red") != DetailsPane::weftlineTabColour("green"));
+    QVERIFY(!DetailsPane::weftlineTabColour("gray").isValid()); // no tunnel: the tab's own colour
+}
+
+void UiWindow::failedAlertMailShowsInTheStatusBar()
+{
+    MainWindow window;
+    AddDevice dialog;
+    child<QLineEdit>(&dialog, "addressEdit")->setText("127.0.0.1");
+    child<QLineEdit>(&dialog, "portEdit")->setText("9");
+    IPCObject *s = window.addDeviceFrom(dialog);
+    s->setEmailAddresses({"desk@example.org"});
+    window.setAlertSwitches(AlertSwitches{false, false, true});
+    // Every session of the fleet reaches the alert handler; no server is set up.
+    emit s->deviceEvent(s, QV_EVENT_AUDIO_CONNECTION_STARTED);
+    QTRY_VERIFY(window.statusBar()->currentMessage().contains("desk@example.org"));
+    QVERIFY(window.statusBar()->currentMessage().contains("failed"));
+}
+
+void UiWindow::recordFieldsFromChildOrAttribute_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("child") << "<sipProxy><status>Registered</status></sipProxy>" << "Registered";
+    QTest::newRow("attribute") << "<sipProxy status=\"Registered\"/>" << "Registered";
+    QTest::newRow("both: the child") << "<sipProxy status=\"old\"><status>Registered</status></sipProxy>"
+                                     << "Registered";
+    QTest::newRow("empty child: the attribute") << "<sipProxy status=\"Registered\"><status/></sipProxy>"
+                                                << "Registered";
+    QTest::newRow("neither") << "<sipProxy/>" << "";
+}
+
+void UiWindow::recordFieldsFromChildOrAttribute()
+{
+    QFETCH(QString, xml);
+    QFETCH(QString, value);
+    Message record;
+    record.parse(xml.toStdString());
+    QCOMPARE(get_field_qstring(record, "status"), value);
 }
 
 void UiWindow::readmeIsLookedForBesideTheProgramThenInstalled()
