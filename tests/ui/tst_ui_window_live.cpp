@@ -7,7 +7,7 @@
 #include "alerts/deviceeventhandler.h"
 #include "alerts/soundplayer.h"
 #include "alerts/windowalerts.h"
-#include "codecsim.h"
+#include "../device/simrig.h"
 #include "common/itemroles.h"
 #include "connections/connectionstab.h"
 #include "fleet/adddevice.h"
@@ -40,8 +40,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <memory>
-#include <mutex>
 
 using State = IQEndpointClient::DEVICE_STATE;
 using uitest::child;
@@ -50,61 +48,27 @@ namespace {
 
 const int Long = 20000; // generous: the machine may be busy
 
-/** Simulated codecs that remember every request they received. */
-class Sim
+/** The requests named @p name that codec @p codec received, in order. */
+QList<Message> received(const SimRig &rig, const char *name, int codec = 0)
 {
-public:
-    explicit Sim(codecsim::Options options = codecsim::Options())
-    {
-        options.port = 0;
-        m_sim = std::make_unique<codecsim::Simulator>(options);
-        m_sim->setObserver([this](int codec, const Message &m) {
-            std::lock_guard<std::mutex> guard(m_mutex);
-            m_received.append({codec, m});
-        });
-        std::string error;
-        m_ok = m_sim->start(error);
-        if (!m_ok)
-            qWarning("simulator did not start: %s", error.c_str());
+    QList<Message> out;
+    for (const Request &r : rig.requests(codec)) {
+        if (r.message.name() == name)
+            out << r.message;
     }
-    bool ok() const { return m_ok; }
-    quint16 port(int codec = 0) const { return m_sim->ports().at(size_t(codec)); }
-    /** The requests named @p name that codec @p codec received, in order. */
-    QList<Message> received(const char *name, int codec = 0) const
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        QList<Message> out;
-        for (const auto &r : m_received) {
-            if (r.first == codec && r.second.name() == name)
-                out << r.second;
-        }
-        return out;
-    }
-    /** Returns once codec @p codec has read everything @p s sent before this call. */
-    bool sync(IPCObject *s, int codec = 0)
-    {
-        const std::string seq = "marker" + std::to_string(++m_markers);
-        Message marker("getCodecList");
-        marker.set_string("seq", seq);
-        s->sendCommand(marker);
-        return QTest::qWaitFor(
-            [&] {
-                for (const Message &m : received("getCodecList", codec)) {
-                    if (m.get_string("seq") == seq)
-                        return true;
-                }
-                return false;
-            },
-            Long);
-    }
+    return out;
+}
 
-private:
-    std::unique_ptr<codecsim::Simulator> m_sim;
-    bool m_ok = false;
-    int m_markers = 0;
-    mutable std::mutex m_mutex;
-    QList<QPair<int, Message>> m_received;
-};
+/** Returns once codec @p codec has read everything @p s sent before this call. */
+bool sync(SimRig &rig, IPCObject *s, int codec = 0)
+{
+    static int markers = 0;
+    const std::string seq = "marker" + std::to_string(++markers);
+    Message marker("getCodecList");
+    marker.set_string("seq", seq);
+    s->sendCommand(marker);
+    return QTest::qWaitFor([&] { return rig.count("getCodecList/" + seq, codec) > 0; }, Long);
+}
 
 /** Loads 127.0.0.1:@p port as the operator does ("tarlin"); returned once READY unless @p wait is false. */
 IPCObject *load(MainWindow &window, quint16 port, bool wait = true)
@@ -118,7 +82,10 @@ IPCObject *load(MainWindow &window, quint16 port, bool wait = true)
     return s;
 }
 
-/** A second device of the fleet beside the loaded one, with its tile when @p tile. */
+/**
+ * A second device of the fleet beside the loaded one, with its tile when
+ * @p tile; connected unless @p password is empty (then it stays still).
+ */
 IPCObject *addToFleet(MainWindow &window, quint16 port, const QString &password, bool tile)
 {
     IPCObject *s = window.sessions().create();
@@ -127,7 +94,8 @@ IPCObject *addToFleet(MainWindow &window, quint16 port, const QString &password,
         window.summary().addDeviceView(s);
         window.summary().layoutTiles();
     }
-    s->setAddressAndConnect("127.0.0.1", port, password);
+    if (!password.isEmpty())
+        s->setAddressAndConnect("127.0.0.1", port, password);
     return s;
 }
 
@@ -222,13 +190,13 @@ void UiWindowLive::switchingDevicesLeavesNoStaleConnection()
 {
     codecsim::Options o;
     o.activePeers = 1;
-    Sim sim(o);
+    SimRig sim(o);
     QVERIFY(sim.ok());
     MainWindow window;
     IPCObject *a = load(window, sim.port());
     QVERIFY(a);
     QTRY_COMPARE_WITH_TIMEOUT(child<QTableWidget>(&window, "statsTable")->rowCount(), 1, Long);
-    IPCObject *b = addToFleet(window, 9, "tarlin", true); // nothing listens there: stays still
+    IPCObject *b = addToFleet(window, 9, QString(), true); // never connected: nothing of its own changes
     const QStringList aShown = screen(window);
 
     auto noStaleEffect = [&](const char *when) {
@@ -276,7 +244,7 @@ void UiWindowLive::deviceMenuAndCommandsByState()
 {
     codecsim::Options o;
     o.password = "secret";
-    Sim sim(o);
+    SimRig sim(o);
     QVERIFY(sim.ok());
     MainWindow window;
     auto rejected = uitest::whenModal<UnitPassword>([](UnitPassword *d) { d->reject(); });
@@ -316,12 +284,15 @@ void UiWindowLive::deviceMenuAndCommandsByState()
     QSignalSpy states(s, &IPCObject::changedState);
     child<QAction>(&window, "actionReconnect")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(states.count() >= 2 && s->state() == IQEndpointClient::READY, Long);
-    QCOMPARE(states.first().at(1).value<State>(), IQEndpointClient::CONNECTING);
+    bool connecting = false;
+    for (const QList<QVariant> &change : qAsConst(states))
+        connecting |= change.at(1).value<State>() == IQEndpointClient::CONNECTING;
+    QVERIFY(connecting);
 }
 
 void UiWindowLive::filtersMatchNothingAndClear()
 {
-    Sim sim;
+    SimRig sim;
     QVERIFY(sim.ok());
     MainWindow window;
     IPCObject *s = load(window, sim.port());
@@ -358,7 +329,7 @@ void UiWindowLive::statisticsTableKeepsItsRow()
 {
     codecsim::Options o;
     o.activePeers = 2;
-    Sim sim(o);
+    SimRig sim(o);
     QVERIFY(sim.ok());
     MainWindow window;
     IPCObject *s = load(window, sim.port());
@@ -382,8 +353,8 @@ void UiWindowLive::statisticsTableKeepsItsRow()
     // "Disconnect this peer" ends the row's own peer's call.
     QTRY_VERIFY_WITH_TIMEOUT(child<QAction>(&window, "actionDisconnectPeerFromStatTable")->isEnabled(), Long);
     child<QAction>(&window, "actionDisconnectPeerFromStatTable")->trigger();
-    QVERIFY(sim.sync(s));
-    const QList<Message> sent = sim.received("disconnect");
+    QVERIFY(sync(sim, s));
+    const QList<Message> sent = received(sim, "disconnect");
     QCOMPARE(sent.size(), 1);
     QCOMPARE(sent.first().get_int("id"), peer);
     QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 1, Long);
@@ -395,7 +366,7 @@ void UiWindowLive::fleetDisconnectSkipsDevicesNotReady()
     codecsim::Options o;
     o.count = 2;
     o.activePeers = 1;
-    Sim sim(o);
+    SimRig sim(o);
     QVERIFY(sim.ok());
     MainWindow window;
     IPCObject *ready = load(window, sim.port(0));
@@ -406,20 +377,20 @@ void UiWindowLive::fleetDisconnectSkipsDevicesNotReady()
 
     child<QAction>(&window, "actionDisconnectFleet")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(ready->activePeerCount(), 0, Long);
-    QCOMPARE(sim.received("disconnect", 0).size(), 1);
-    QVERIFY(!sim.received("disconnect", 0).first().has_attribute("id"));
+    QCOMPARE(received(sim, "disconnect", 0).size(), 1);
+    QVERIFY(!received(sim, "disconnect", 0).first().has_attribute("id"));
 
     // Nothing was queued for the device that was not logged in.
     refused->setAddressAndConnect("127.0.0.1", sim.port(1), "tarlin");
     QTRY_COMPARE_WITH_TIMEOUT(refused->state(), IQEndpointClient::READY, Long);
-    QVERIFY(sim.sync(refused, 1));
-    QCOMPARE(sim.received("disconnect", 1).size(), 0);
+    QVERIFY(sync(sim, refused, 1));
+    QCOMPARE(received(sim, "disconnect", 1).size(), 0);
     QCOMPARE(refused->activePeerCount(), 1);
 }
 
 void UiWindowLive::meteringOffHidesTheTabAndStopsLevels()
 {
-    Sim sim;
+    SimRig sim;
     QVERIFY(sim.ok());
     MainWindow window;
     IPCObject *s = load(window, sim.port());
@@ -441,18 +412,18 @@ void UiWindowLive::meteringOffHidesTheTabAndStopsLevels()
     QVERIFY(tile->miniMeter()->isHidden());
     QVERIFY(!row->meter());
     // Once the codec has read the request, no level follows it.
-    QVERIFY(sim.sync(s));
-    QCOMPARE(sim.received("monitor").last().get_bool("metering"), false);
-    QVERIFY(sim.sync(s));
+    QVERIFY(sync(sim, s));
+    QCOMPARE(received(sim, "monitor").last().get_bool("metering"), false);
+    QVERIFY(sync(sim, s));
     const int after = levels.count();
-    QVERIFY(sim.sync(s));
+    QVERIFY(sync(sim, s));
     QCOMPARE(levels.count(), after);
 
     on->trigger();
     QVERIFY(tabs->isTabVisible(meters) && tabs->isTabEnabled(meters));
     QVERIFY(row->meter());
     QVERIFY(levels.wait(Long));
-    QCOMPARE(sim.received("monitor").last().get_bool("metering"), true);
+    QCOMPARE(received(sim, "monitor").last().get_bool("metering"), true);
 }
 
 void UiWindowLive::callFromTheConnectionsTabWithAlerts()
@@ -463,7 +434,7 @@ void UiWindowLive::callFromTheConnectionsTabWithAlerts()
         QFile f(sounds.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    Sim sim;
+    SimRig sim;
     QVERIFY(sim.ok());
     MainWindow window;
     RecordingSoundPlayer player;
@@ -483,21 +454,21 @@ void UiWindowLive::callFromTheConnectionsTabWithAlerts()
     QTest::mouseClick(tab->connectButton(), Qt::LeftButton);
 
     QTRY_VERIFY_WITH_TIMEOUT(peerRow(tab->peerList(), "1")->data(0, ItemRoles::PeerConnected).toBool(), Long);
-    QCOMPARE(sim.received("connect").size(), 1);
-    QCOMPARE(sim.received("connect").first().get_string("id"), std::string("1"));
-    QTRY_COMPARE(player.played, QStringList{sounds.filePath("wav/d_conn.wav")});
-    QTRY_VERIFY(tab->disconnectButton()->isEnabled() && !tab->connectButton()->isEnabled());
+    QCOMPARE(received(sim, "connect").size(), 1);
+    QCOMPARE(received(sim, "connect").first().get_string("id"), std::string("1"));
+    QTRY_COMPARE_WITH_TIMEOUT(player.played, QStringList{sounds.filePath("wav/d_conn.wav")}, Long);
+    QTRY_VERIFY_WITH_TIMEOUT(tab->disconnectButton()->isEnabled() && !tab->connectButton()->isEnabled(), Long);
 
     QTest::mouseClick(tab->disconnectButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!peerRow(tab->peerList(), "1")->data(0, ItemRoles::PeerConnected).toBool(), Long);
-    QCOMPARE(sim.received("disconnect").first().get_int("id"), 1);
-    QTRY_COMPARE(player.played.last(), sounds.filePath("wav/d_disc.wav"));
+    QCOMPARE(received(sim, "disconnect").first().get_int("id"), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(player.played.last(), sounds.filePath("wav/d_disc.wav"), Long);
     window.alerts().setSoundPlayer(nullptr);
 }
 
 void UiWindowLive::settingsChangeReachesTheCodec()
 {
-    Sim sim;
+    SimRig sim;
     QVERIFY(sim.ok());
     MainWindow window;
     IPCObject *s = load(window, sim.port());
@@ -519,7 +490,7 @@ void UiWindowLive::settingsChangeReachesTheCodec()
 
     QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(&window, "headerLabel")->text().startsWith("Studio Nine (127.0.0.1:"),
                              Long);
-    const QList<Message> saved = sim.received("setSysOptions");
+    const QList<Message> saved = received(sim, "setSysOptions");
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved.first().get_string("seq"), std::string("setSysOptions"));
     QCOMPARE(saved.first().get_string("unit_name"), std::string("Studio Nine"));
