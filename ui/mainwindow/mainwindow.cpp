@@ -88,6 +88,8 @@ MainWindow::MainWindow(QWidget *parent)
     m_ui->menuHelp->removeAction(m_ui->actionNick);
     m_ui->detailsStack->setCurrentIndex(1);
     m_ui->statusTabWidget->setCurrentIndex(0);
+    // Nothing is selected yet: every device action starts off.
+    handleAllEnables();
 }
 
 MainWindow::~MainWindow()
