@@ -87,6 +87,7 @@ ConfigWindow readWindow(const Message &app)
                  qPrintable(text(app, "width")), qPrintable(text(app, "height")));
     window.connectionAlerts = app.get_bool("audio", false);
     window.defaultSounds = app.get_bool("default-sounds", false);
+    window.alertEmails = app.get_bool("alert-emails", false);
     return window;
 }
 
@@ -347,6 +348,9 @@ Message ConfigFile::toMessage(const ConfigSettings &settings)
         }
         app.set_bool("audio", w.connectionAlerts);
         app.set_bool("default-sounds", w.defaultSounds);
+        // Only when on: the file stays as it was for those who never use e-mail.
+        if (w.alertEmails)
+            app.set_bool("alert-emails", true);
     }
     Message &remotes = config.add_child("remotes");
     if (settings.remote) {

@@ -18,11 +18,12 @@ struct ConfigWindow
     std::optional<QSize> size;    ///< "width" x "height"; absent when either is missing or not positive
     bool connectionAlerts = false; ///< "audio": "Play Connection Alerts"
     bool defaultSounds = false;   ///< "default-sounds": "Enable the Default Alert Sounds"
+    bool alertEmails = false;     ///< "alert-emails": "Enable Alert Emails"
 
     bool operator==(const ConfigWindow &o) const
     {
         return position == o.position && size == o.size && connectionAlerts == o.connectionAlerts
-            && defaultSounds == o.defaultSounds;
+            && defaultSounds == o.defaultSounds && alertEmails == o.alertEmails;
     }
 };
 

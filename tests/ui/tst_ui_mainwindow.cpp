@@ -113,7 +113,8 @@ void UiMainWindow::singleDevicePresentation()
     QStringList menus;
     for (QAction *a : window.menuBar()->actions())
         menus << a->text();
-    QCOMPARE(menus, (QStringList{"File", "Codec", "Help"}));
+    // The fleet's menus go; the alert switches stay reachable.
+    QCOMPARE(menus, (QStringList{"File", "Codec", "Alerts", "Help"}));
 
     auto *button = child<QPushButton>(&window, "loadCodecButton");
     QVERIFY(button);
@@ -143,9 +144,12 @@ void UiMainWindow::singleDevicePresentation()
     QCOMPARE(stats->columnCount(), 10);
     QCOMPARE(stats->horizontalHeaderItem(0)->text(), QStringLiteral("Remote Unit"));
     QCOMPARE(stats->horizontalHeaderItem(9)->text(), QStringLiteral("Remote Loss"));
-    QCOMPARE(stats->columnWidth(1), 85);
-    QCOMPARE(stats->columnWidth(3), 88);
-    QCOMPARE(stats->columnWidth(9), 70);
+    // The designed widths, or the header's own where this platform's font needs more.
+    const int widths[] = {85, 55, 88, 58, 58, 80, 55, 70, 70};
+    for (int column = 1; column <= 9; ++column) {
+        const int header = stats->horizontalHeader()->sectionSizeHint(column);
+        QCOMPARE(stats->columnWidth(column), qMax(widths[column - 1], header));
+    }
 }
 
 void UiMainWindow::nothingSelectedDisablesDeviceActions()

@@ -6,10 +6,16 @@
 
 DeviceEventHandler::DeviceEventHandler(SoundPlayer *player, QObject *parent)
     : QObject(parent)
-    , m_player(player)
 {
+    setPlayer(player);
+}
+
+void DeviceEventHandler::setPlayer(SoundPlayer *player)
+{
+    m_player = player;
     if (!m_player) {
-        m_ownPlayer = std::make_unique<QSoundPlayer>();
+        if (!m_ownPlayer)
+            m_ownPlayer = std::make_unique<QSoundPlayer>();
         m_player = m_ownPlayer.get();
     }
 }

@@ -28,6 +28,8 @@ public:
     explicit DeviceEventHandler(SoundPlayer *player = nullptr, QObject *parent = nullptr);
     ~DeviceEventHandler() override;
 
+    /** Plays through @p player (not owned) from now on; null: through Qt Multimedia. */
+    void setPlayer(SoundPlayer *player);
     void setSwitches(const AlertSwitches &switches) { m_switches = switches; }
     const AlertSwitches &switches() const { return m_switches; }
     void setSoundFiles(const AlertSoundFiles &files) { m_files = files; }

@@ -40,7 +40,8 @@ bool ConfigurationStore::load()
     const ConfigSettings &settings = result.settings;
     if (settings.window)
         apply(*settings.window);
-    m_mail = settings.mail;
+    if (m_hooks.setMail)
+        m_hooks.setMail(settings.mail);
     if (settings.remote)
         m_loader.loadStored(*settings.remote);
     return true;
@@ -56,6 +57,7 @@ void ConfigurationStore::apply(const ConfigWindow &window)
     AlertSwitches switches = m_hooks.switches();
     switches.connectionAlerts = window.connectionAlerts;
     switches.defaultSounds = window.defaultSounds;
+    switches.alertEmails = window.alertEmails;
     m_hooks.setSwitches(switches);
 }
 
@@ -70,6 +72,7 @@ ConfigSettings ConfigurationStore::current() const
     const AlertSwitches switches = m_hooks.switches();
     window.connectionAlerts = switches.connectionAlerts;
     window.defaultSounds = switches.defaultSounds;
+    window.alertEmails = switches.alertEmails;
     settings.window = window;
 
     if (IPCObject *session = m_summary.firstSession()) {
@@ -82,7 +85,8 @@ ConfigSettings ConfigurationStore::current() const
         remote.emailAddresses = session->emailAddresses();
         settings.remote = remote;
     }
-    settings.mail = m_mail;
+    if (m_hooks.mail)
+        settings.mail = m_hooks.mail();
     return settings;
 }
 

@@ -14,10 +14,9 @@ class TorvikSummary;
 
 /**
  * The window's side of "pn-config.xml": loading applies the file to the
- * window (geometry, alert switches), the summary (the stored device) and the
- * mail server settings; saving gathers them again. A file that cannot be
- * read or written is reported in the "Load Configuration" or "Save
- * Configuration" box; the mail server settings are kept as read.
+ * window (geometry, alert switches, the mail server) and the summary (the
+ * stored device); saving gathers them again. A file that cannot be read or
+ * written is reported in the "Load Configuration" or "Save Configuration" box.
  */
 class ConfigurationStore : public QObject
 {
@@ -28,6 +27,8 @@ public:
     struct Hooks {
         std::function<AlertSwitches()> switches;               ///< the window's alert switches
         std::function<void(const AlertSwitches &)> setSwitches; ///< sets them and the actions showing them
+        std::function<MailServerSettings()> mail;              ///< the server alert e-mails go through
+        std::function<void(const MailServerSettings &)> setMail;
     };
 
     ConfigurationStore(QWidget *window, TorvikSummary &summary, DeviceLoader &loader, Hooks hooks,
@@ -43,10 +44,6 @@ public:
     /** What save() writes now. */
     ConfigSettings current() const;
 
-    const MailServerSettings &mailServer() const { return m_mail; }
-    /** Kept for the next save. */
-    void setMailServer(const MailServerSettings &mail) { m_mail = mail; }
-
 signals:
     /** The file was written. */
     void saved();
@@ -58,5 +55,4 @@ private:
     TorvikSummary &m_summary;
     DeviceLoader &m_loader;
     Hooks m_hooks;
-    MailServerSettings m_mail;
 };

@@ -1,35 +1,48 @@
 #include "detailspane.h"
 
-#include "connections/statuspanel.h"
-#include "fleet/devicestatetext.h"
+#include "connections/connectionstab.h"
+#include "enablerules.h"
 #include "ipcobject.h"
 #include "log/logtab.h"
 #include "meters/meterpane.h"
+#include "settings/settingsedit.h"
 #include "stats/statstab.h"
+#include "weftline/weftlinestats.h"
 
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
 
 DetailsPane::DetailsPane(const Parts &parts, QObject *parent)
     : QObject(parent)
     , m_parts(parts)
 {
+    connect(m_parts.weftline, &WeftlineStats::statusChanged, this, &DetailsPane::showWeftlineStatus);
+    showWeftlineStatus(m_parts.weftline->status());
 }
 
 void DetailsPane::setSession(IPCObject *session)
 {
     if (m_binding.bind(session)) {
         m_stateText.clear();
+        m_shown = ShownState();
         if (session) {
             m_binding << connect(session, &IPCObject::changedState, this,
                                  [this](QUuid, IQEndpointClient::DEVICE_STATE state) { showState(state); })
+                      // Reported apart from the states, just before DISCONNECTED.
+                      << connect(session, &IQEndpointClient::cnxn_timed_out, this,
+                                 [this] { showState(IQEndpointClient::TIMED_OUT); })
                       << connect(session, &IPCObject::recvPeerList, this, &DetailsPane::peerListReceived)
                       << connect(session, &IPCObject::recvSysOptions, this, &DetailsPane::refreshHeader);
         }
     }
-    m_parts.status->setSession(session);
-    m_parts.log->setSession(session);
+    m_parts.connections->setSession(session);
     m_parts.stats->setSession(session);
+    m_parts.settings->setSession(session);
+    m_parts.weftline->setDevice(session);
+    m_parts.log->setSession(session);
     m_parts.meters->setSession(session);
     if (!session) {
         m_parts.header->clear();
@@ -37,25 +50,27 @@ void DetailsPane::setSession(IPCObject *session)
         return;
     }
     m_parts.stack->setCurrentIndex(1);
-    m_stateText = deviceStateText(session->state(), session->activePeerCount(), m_stateText);
+    m_stateText = deviceStateText(m_shown.shown(session->state()), session->activePeerCount(), m_stateText);
     refreshHeader();
     emit refreshed();
 }
 
-void DetailsPane::showState(IQEndpointClient::DEVICE_STATE state)
+void DetailsPane::showState(IQEndpointClient::DEVICE_STATE reported)
 {
     IPCObject *session = m_binding.session();
     if (!session)
         return;
+    // "Timed Out" stays until the device is tried again.
+    const IQEndpointClient::DEVICE_STATE state = m_shown.shown(reported);
     m_stateText = deviceStateText(state, session->activePeerCount(), m_stateText);
     const bool ready = state == IQEndpointClient::READY;
-    // Everything the device holds has arrived: the one redraw it needs.
-    if (ready)
-        m_parts.status->refreshAll();
     refreshHeader();
     emit conditionsChanged();
-    if (ready)
+    // Everything the device holds has arrived: the one redraw it needs.
+    if (ready) {
+        m_parts.connections->setSession(session);
         emit refreshed();
+    }
 }
 
 void DetailsPane::peerListReceived()
@@ -82,4 +97,65 @@ void DetailsPane::refreshHeader()
     if (!m_stateText.isEmpty())
         text += QStringLiteral(" - ") + m_stateText;
     m_parts.header->setText(text.trimmed());
+}
+
+EnableFacts DetailsPane::facts() const
+{
+    EnableFacts f;
+    IPCObject *s = session();
+    if (!s)
+        return f;
+    const IQEndpointClient::DEVICE_STATE state = s->state();
+    f.device = true;
+    f.ready = state == IQEndpointClient::READY;
+    f.metering = s->meteringEnabled();
+    f.versioned = s->isVersioned();
+    f.connections = f.ready && s->activePeerCount() > 0;
+    f.passwordRefused = state == IQEndpointClient::AUTH_FAILED;
+
+    const SelectedProfile profile = m_parts.connections->selectedProfile();
+    f.profile = profile.isValid();
+    f.profileNotEditable = f.profile && profile.factory;
+    const SelectedPeer peer = m_parts.connections->selectedPeer();
+    f.peer = peer.isValid();
+    int id = -1;
+    // Incoming connections ("-" in the id) and directory peers are no address-book entries.
+    f.peerEditable = f.peer && !peer.directory && peer.numericId(id) && id >= 0;
+    f.peerConnected = f.peer && peer.active;
+    f.statsRow = m_parts.stats->table()->currentItem() != nullptr;
+    return f;
+}
+
+void DetailsPane::applyEnables(const Enables &e)
+{
+    m_parts.connections->setListsEnabled(e.lists);
+    m_parts.connections->setButtonsEnabled(e.connectButton, e.disconnectButton);
+    m_parts.log->setButtonsEnabled(e.ready);
+    m_parts.settings->setEnabled(e.ready);
+    m_parts.stats->table()->setEnabled(e.connections);
+
+    QTabWidget *tabs = m_parts.tabs;
+    tabs->setTabEnabled(tabs->indexOf(m_parts.weftlinePage), e.weftlineTab);
+    const int meters = tabs->indexOf(m_parts.meterPage);
+    tabs->setTabEnabled(meters, e.meterTab);
+    tabs->setTabVisible(meters, e.meterTabVisible);
+}
+
+QColor DetailsPane::weftlineTabColour(const QString &status)
+{
+    // Darker than the named colours: the text sits on a light tab.
+    if (status == QLatin1String("green"))
+        return QColor(0, 128, 0);
+    if (status == QLatin1String("yellow"))
+        return QColor(176, 144, 0);
+    if (status == QLatin1String("red"))
+        return QColor(200, 0, 0);
+    // No tunnel: the tab's own colour (grey would read as disabled).
+    return QColor();
+}
+
+void DetailsPane::showWeftlineStatus(const QString &status)
+{
+    QTabWidget *tabs = m_parts.tabs;
+    tabs->tabBar()->setTabTextColor(tabs->indexOf(m_parts.weftlinePage), weftlineTabColour(status));
 }

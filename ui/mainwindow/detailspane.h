@@ -1,25 +1,33 @@
 #pragma once
 
 #include "common/sessionbinding.h"
+#include "fleet/devicestatetext.h"
 #include "iqendpointclient.h"
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QUuid>
 
+class ConnectionsTab;
 class IPCObject;
 class LogTab;
 class MeterPane;
 class QLabel;
 class QStackedWidget;
+class QTabWidget;
+class QWidget;
+class SettingsEdit;
 class StatsTab;
-class StatusPanel;
+class WeftlineStats;
+struct EnableFacts;
+struct Enables;
 
 /**
- * The details of the selected device: the header above the tabs and the tab
- * panes. setSession() hands the device to every pane; the same device again
- * is a refresh, never a second set of connections. When the device becomes
- * ready the pane redraws once.
+ * The details of the selected device: the header above the tabs and the six
+ * tab panes. setSession() hands the device to every pane; the same device
+ * again is a refresh, never a second set of connections. When the device
+ * becomes ready the pane redraws once.
  */
 class DetailsPane : public QObject
 {
@@ -30,10 +38,15 @@ public:
     struct Parts {
         QStackedWidget *stack = nullptr; ///< page 0: nothing selected; page 1: the device
         QLabel *header = nullptr;
-        StatusPanel *status = nullptr;
-        LogTab *log = nullptr;
+        QTabWidget *tabs = nullptr;
+        ConnectionsTab *connections = nullptr;
         StatsTab *stats = nullptr;
+        SettingsEdit *settings = nullptr;
+        WeftlineStats *weftline = nullptr;
+        LogTab *log = nullptr;
         MeterPane *meters = nullptr;
+        QWidget *weftlinePage = nullptr; ///< the tab pages whose state follows the device
+        QWidget *meterPage = nullptr;
     };
 
     explicit DetailsPane(const Parts &parts, QObject *parent = nullptr);
@@ -42,6 +55,18 @@ public:
     void setSession(IPCObject *session);
     /** The device shown, or null. */
     IPCObject *session() const { return m_binding.session(); }
+    const Parts &parts() const { return m_parts; }
+
+    /** What the enabling rules read about the shown device and the selection in its lists. */
+    EnableFacts facts() const;
+    /** The tab panes' share of @p enables: lists, buttons, log, settings, table and tabs. */
+    void applyEnables(const Enables &enables);
+
+    /**
+     * The colour the "Weftline" tab's text takes for a tunnel status ("red",
+     * "yellow", "green"); invalid (the palette's) for "gray", no tunnel.
+     */
+    static QColor weftlineTabColour(const QString &status);
 
 public slots:
     /** The shown device is now in @p state: header words, and a redraw when it became ready. */
@@ -56,8 +81,10 @@ signals:
 private:
     void peerListReceived();
     void refreshHeader();
+    void showWeftlineStatus(const QString &status);
 
     Parts m_parts;
     SessionBinding m_binding;
+    ShownState m_shown;
     QString m_stateText;
 };

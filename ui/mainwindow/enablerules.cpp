@@ -6,8 +6,10 @@ namespace {
 
 auto tied(const Enables &e)
 {
-    return std::tie(e.removeDevice, e.lists, e.logButtons, e.settingsEditor, e.statsTable, e.connectButton, e.disconnectButton,
-                    e.meterTab, e.weftlineTab, e.enableMeteringVisible, e.disableMeteringVisible, e.inputPassword);
+    return std::tie(e.lists, e.removeDevice, e.ready, e.peerEntry, e.profile, e.connections, e.editableProfile,
+                    e.assignProfile, e.assignDefault, e.connectButton, e.disconnectButton, e.meterTab,
+                    e.meterTabVisible, e.weftlineTab, e.enableMeteringVisible, e.disableMeteringVisible,
+                    e.tiledVisible, e.statsTableVisible, e.inputPassword, e.reconnect, e.disconnectStatsPeer);
 }
 
 } // namespace
@@ -23,22 +25,35 @@ Enables computeEnables(const EnableFacts &f)
     const bool d = f.device;
     const bool r = d && f.ready;
     const bool m = d && f.metering;
+    const bool c = r && f.connections;
     const bool p = d && f.profile;
     const bool peer = d && f.peer;
     const bool k = peer && f.peerConnected;
 
     Enables e;
-    e.removeDevice = d;
     e.lists = r;
-    e.logButtons = r;
-    e.settingsEditor = r;
-    e.statsTable = r && f.connections;
+    e.removeDevice = d;
+    e.ready = r;
+    e.peerEntry = peer && f.peerEditable;
+    e.profile = p;
+    e.connections = c;
+    e.editableProfile = p && !f.profileNotEditable;
+    e.assignProfile = p && peer;
+    e.assignDefault = peer;
     e.connectButton = p && peer && !k;
-    e.disconnectButton = peer && k;
+    e.disconnectButton = k;
     e.meterTab = r && m;
+    e.meterTabVisible = m;
     e.weftlineTab = d && f.versioned;
+
     e.enableMeteringVisible = r && !m;
     e.disableMeteringVisible = r && m;
+    // The summary's own page, whatever the devices.
+    e.tiledVisible = f.summaryPage != 0;
+    e.statsTableVisible = f.summaryPage != 1;
+
     e.inputPassword = d && f.passwordRefused;
+    e.reconnect = d;
+    e.disconnectStatsPeer = c && f.statsRow;
     return e;
 }

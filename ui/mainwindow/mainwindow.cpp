@@ -1,8 +1,14 @@
 #include "mainwindow.h"
 
+#include "alerts/windowalerts.h"
+#include "common/contextmenu.h"
 #include "common/deviceactions.h"
-#include "common/itemroles.h"
 #include "configurationstore.h"
+#include "connections/connectionactions.h"
+#include "connections/connectionstab.h"
+#include "connections/peeractions.h"
+#include "connections/profileactions.h"
+#include "connections/profileedit.h"
 #include "detailspane.h"
 #include "enablerules.h"
 #include "fleet/adddevice.h"
@@ -11,30 +17,24 @@
 #include "fleet/torviksummary.h"
 #include "ipcobject.h"
 #include "iqcommonapp.h"
+#include "meters/meterpane.h"
+#include "meters/monitoringmeter.h"
 #include "sessiontable.h"
+#include "settings/settingsedit.h"
 #include "stats/statstab.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
-#include <QGraphicsDropShadowEffect>
 #include <QListWidget>
-#include <QMenu>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTreeWidget>
 
 namespace {
 
 MainWindow *s_window = nullptr;
-
-void addDropShadow(QWidget *button)
-{
-    auto *shadow = new QGraphicsDropShadowEffect(button);
-    shadow->setColor(QColor(2, 2, 2, 255));
-    shadow->setBlurRadius(10);
-    shadow->setOffset(1, 1);
-    button->setGraphicsEffect(shadow);
-}
 
 } // namespace
 
@@ -45,8 +45,9 @@ MainWindow::MainWindow(QWidget *parent)
     s_window = this;
     m_ui->setupUi(this);
     m_sessions = new SessionTable(IQCommonApp::instance()->manager(), this);
-    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusPanel, m_ui->logPane,
-                                 m_ui->statsPane, m_ui->meterPane},
+    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusTabWidget, m_ui->connectionsPane,
+                                 m_ui->statsPane, m_ui->settingsEdit, m_ui->weftlineView, m_ui->logPane,
+                                 m_ui->meterPane, m_ui->weftlineTab, m_ui->meterTab},
                                 this);
     m_passwords = new PasswordPrompt(*m_sessions, this);
     m_summary = m_ui->summary;
@@ -54,45 +55,41 @@ MainWindow::MainWindow(QWidget *parent)
     m_summary->setPasswordPrompt(m_passwords);
     m_summary->setDeviceActions(deviceActions());
     m_loader = new DeviceLoader(*m_sessions, *m_summary, {[this] { saveConfiguration(); }}, this);
-    m_config = new ConfigurationStore(
-        this, *m_summary, *m_loader,
-        {[this] { return m_alertSwitches; }, [this](const AlertSwitches &s) { setAlertSwitches(s); }}, this);
+    m_alerts = new WindowAlerts(*m_sessions,
+                                {m_ui->actionSound, m_ui->actionAllowDefaultAlerts, m_ui->actionEnableAlertEmails},
+                                [this] { saveConfiguration(); }, this);
+    m_config = new ConfigurationStore(this, *m_summary, *m_loader,
+                                      {[this] { return m_alerts->switches(); },
+                                       [this](const AlertSwitches &s) { m_alerts->setSwitches(s); },
+                                       [this] { return m_alerts->mailServer(); },
+                                       [this](const MailServerSettings &m) { m_alerts->setMailServer(m); }},
+                                      this);
+    const auto shown = [this] { return selectedDevice(); };
+    m_peerActions = new PeerActions(*m_sessions, shown, this);
+    m_profileActions = new ProfileActions(*m_sessions, this);
+    m_connectionActions = new ConnectionActions(*m_sessions, shown, this);
+    m_profileEdit = new ProfileEdit(this);
 
-    // Actions to their handlers.
-    connect(m_ui->actionExit, &QAction::triggered, this, &MainWindow::exit);
-    connect(m_ui->actionAddDevice, &QAction::triggered, this, &MainWindow::addDeviceTriggered);
-    connect(m_ui->actionRemoveDevice, &QAction::triggered, this, &MainWindow::removeInstance);
-    connect(m_ui->actionInputPassword, &QAction::triggered, this, &MainWindow::showPasswordDialog);
-    // The summary chooses the device the details show.
-    connect(m_summary, &TorvikSummary::selectionChanged, this, &MainWindow::activeInstanceSelected);
-    connect(m_passwords, &PasswordPrompt::passwordChanged, this, &MainWindow::saveConfiguration);
-    // What the window enables follows the fleet and the shown device.
-    connect(m_sessions, &SessionTable::sessionRemoved, this, &MainWindow::handleAllEnables);
-    connect(m_summary, &TorvikSummary::pageChanged, this, &MainWindow::handleAllEnables);
-    connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
-
-    // Tiles are out of sight in this presentation: the header offers the device's menu.
-    m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
-
-    disableUnbuiltActions();
-    m_ui->peerList->setAlternatingRowColors(true);
-    m_ui->profileList->setAlternatingRowColors(true);
+    wireActions();
+    wireViews();
 
     const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
     const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
     m_ui->summaryGroupBox->setStyleSheet(groupStyle);
     m_ui->detailsGroupBox->setStyleSheet(groupStyle);
-
-    m_ui->actionAllowDefaultAlerts->setEnabled(m_alertSwitches.connectionAlerts);
-    addDropShadow(m_ui->connectButton);
-    addDropShadow(m_ui->disconnectButton);
+    m_ui->actionConfigDir->setEnabled(QFileInfo::exists(ConfigurationStore::path()));
+    m_ui->actionStart_service->setVisible(false);
+    m_ui->actionStop_service->setVisible(false);
+    // Nothing in this window reaches these.
+    for (QAction *unused : {m_ui->actionNewProfile, m_ui->actionAddMultiple, m_ui->actionPreferences})
+        unused->setEnabled(false);
 
     applySingleInstancePresentation();
     m_ui->menuHelp->removeAction(m_ui->actionNick);
-
     m_ui->detailsStack->setCurrentIndex(1);
     m_ui->statusTabWidget->setCurrentIndex(0);
+    // Nothing is selected yet: every device action starts off.
+    handleAllEnables();
 }
 
 MainWindow::~MainWindow()
@@ -117,30 +114,94 @@ MainWindow *MainWindow::instance()
     return s_window;
 }
 
-IPCObject *MainWindow::selectedDevice() const
+void MainWindow::wireActions()
 {
-    return m_details->session();
+    // Every action to its handler, by feature: the one place to look.
+    const auto on = [this](QAction *action, void (MainWindow::*handler)()) {
+        connect(action, &QAction::triggered, this, handler);
+    };
+    on(m_ui->actionExit, &MainWindow::exit);
+    connect(m_ui->actionGeneralOverview, &QAction::triggered, m_summary, &TorvikSummary::showGeneralOverview);
+    connect(m_ui->actionStatsOverview, &QAction::triggered, m_summary, &TorvikSummary::showStatsOverview);
+    on(m_ui->actionAbout, &MainWindow::showAbout);
+    on(m_ui->actionHelp, &MainWindow::showHelp);
+    on(m_ui->actionConfigDir, &MainWindow::on_actionConfigDir_triggered);
+    on(m_ui->actionNick, &MainWindow::nick);
+    // Devices
+    on(m_ui->actionAddDevice, &MainWindow::addDeviceTriggered);
+    on(m_ui->actionRemoveDevice, &MainWindow::removeInstance);
+    on(m_ui->actionInputPassword, &MainWindow::showPasswordDialog);
+    on(m_ui->actionReconnect, &MainWindow::reconnectDevice);
+    on(m_ui->actionCopyNodeId, &MainWindow::copyNodeId);
+    on(m_ui->actionEnableMetering, &MainWindow::enableMetering);
+    on(m_ui->actionDisableMetering, &MainWindow::disableMetering);
+    on(m_ui->actionConfigure, &MainWindow::on_actionConfigure_triggered);
+    on(m_ui->actionShowNetStats, &MainWindow::on_actionShowNetStats_triggered);
+    on(m_ui->actionDisconnectFleet, &MainWindow::doDisconnectAllFleet);
+    // Address book
+    on(m_ui->actionAddEntry, &MainWindow::addNewPeer);
+    on(m_ui->actionEditEntry, &MainWindow::editPeer);
+    on(m_ui->actionRemoveEntry, &MainWindow::removePeer);
+    on(m_ui->actionSendPeer, &MainWindow::sendPeerTriggered);
+    on(m_ui->actionAssignDefaultProfile, &MainWindow::assignDefaultProfileTriggered);
+    // Profiles
+    on(m_ui->actionAssignProfile, &MainWindow::assignProfileTriggered);
+    on(m_ui->actionCopyProfile, &MainWindow::copyProfile);
+    on(m_ui->actionEditProfile, &MainWindow::editProfile);
+    on(m_ui->actionRemoveProfile, &MainWindow::removeProfile);
+    on(m_ui->actionSetDefaultProfile, &MainWindow::setDefaultProfileTriggered);
+    on(m_ui->actionSendProfile, &MainWindow::sendProfileTriggered);
+    // Connections
+    on(m_ui->actionConnect, &MainWindow::showConnectDialog);
+    on(m_ui->actionDisconnect, &MainWindow::doDisconnectAll);
+    on(m_ui->actionDisconnectPeerFromStatTable, &MainWindow::actionDisconnectStatTableTriggered);
+    connect(connections()->connectButton(), &QPushButton::clicked, this, &MainWindow::on_connectButton_clicked);
+    connect(connections()->disconnectButton(), &QPushButton::clicked, this, &MainWindow::on_disconnectButton_clicked);
+    // Alerts: the switches on every change, the dialogs on their items
+    connect(m_ui->actionSound, &QAction::toggled, this, &MainWindow::soundToggle);
+    connect(m_ui->actionAllowDefaultAlerts, &QAction::toggled, this, &MainWindow::actionAllowDefaultAlertsTriggered);
+    connect(m_ui->actionEnableAlertEmails, &QAction::toggled, this, &MainWindow::emailEnableTriggered);
+    on(m_ui->actionSetSounds, &MainWindow::setSoundsTriggered);
+    on(m_ui->actionAssignEmailAddresses, &MainWindow::assignEmailAddressesTriggered);
+    on(m_ui->actionManageAddresses, &MainWindow::manageEmailAddressesTriggered);
+    on(m_ui->actionMailServer, &MainWindow::mailServerTriggered);
 }
 
-void MainWindow::disableUnbuiltActions()
+void MainWindow::wireViews()
 {
-    // Actions whose views are not built yet stay disabled until they get
-    // their handlers.
-    for (QAction *action :
-         {m_ui->actionGeneralOverview, m_ui->actionStatsOverview, m_ui->actionCopyNodeId,
-          m_ui->actionCopyProfile, m_ui->actionEditProfile, m_ui->actionAddEntry, m_ui->actionEditEntry,
-          m_ui->actionEnableMetering, m_ui->actionDisableMetering, m_ui->actionSetSounds, m_ui->actionDisconnectFleet,
-          m_ui->actionSound, m_ui->actionAllowDefaultAlerts, m_ui->actionAbout, m_ui->actionHelp,
-          m_ui->actionConfigDir, m_ui->actionConnect, m_ui->actionDisconnect, m_ui->actionRemoveEntry,
-          m_ui->actionUseDirectoryPeers, m_ui->actionNewProfile, m_ui->actionRemoveProfile, m_ui->actionSendProfile,
-          m_ui->actionSendPeer, m_ui->actionSetDefaultProfile, m_ui->actionAssignProfile,
-          m_ui->actionAssignDefaultProfile, m_ui->actionDisconnectPeerFromStatTable, m_ui->actionAddMultiple,
-          m_ui->actionConfigure, m_ui->actionShowNetStats, m_ui->actionReconnect, m_ui->actionPreferences,
-          m_ui->actionEnableAlertEmails, m_ui->actionAssignEmailAddresses, m_ui->actionManageAddresses}) {
-        action->setEnabled(false);
-    }
-    m_ui->actionStart_service->setVisible(false);
-    m_ui->actionStop_service->setVisible(false);
+    ConnectionsTab *tab = connections();
+    QTableWidget *statsTable = m_ui->statsPane->table();
+    // The summary chooses the device the details show.
+    connect(m_summary, &TorvikSummary::selectionChanged, this, &MainWindow::activeInstanceSelected);
+    connect(m_passwords, &PasswordPrompt::passwordChanged, this, &MainWindow::saveConfiguration);
+    connect(m_ui->settingsEdit, &SettingsEdit::saveRequested, this, &MainWindow::sendUpdatedSettings);
+    // What the window enables follows the fleet, the shown device and what is selected in its lists.
+    connect(m_sessions, &SessionTable::sessionRemoved, this, &MainWindow::handleAllEnables);
+    connect(m_summary, &TorvikSummary::pageChanged, this, &MainWindow::handleAllEnables);
+    connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
+    connect(tab, &ConnectionsTab::selectionChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
+    connect(statsTable, &QTableWidget::currentItemChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
+
+    // The context menus, in their orders (null: a separator).
+    tab->setMenus({m_ui->actionAddEntry, m_ui->actionEditEntry, m_ui->actionRemoveEntry, nullptr, m_ui->actionSendPeer,
+                   m_ui->actionAssignDefaultProfile},
+                  {m_ui->actionCopyProfile, m_ui->actionEditProfile, nullptr, m_ui->actionAssignProfile,
+                   m_ui->actionSetDefaultProfile, nullptr, m_ui->actionSendProfile, nullptr,
+                   m_ui->actionRemoveProfile});
+    connect(tab->peerList(), &QWidget::customContextMenuRequested, this, &MainWindow::showPeerlistContextMenu);
+    connect(tab->profileList(), &QWidget::customContextMenuRequested, this, &MainWindow::showProfilelistContextMenu);
+    connect(m_ui->meterPane->meter(), &QWidget::customContextMenuRequested, this, &MainWindow::showMeterContextMenu);
+    statsTable->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(statsTable, &QWidget::customContextMenuRequested, this, &MainWindow::showStatsTableContextMenu);
+    // Tiles are out of sight in this presentation: the header offers the device's menu.
+    m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
+
+    connect(m_alerts, &WindowAlerts::mailFailed, this, [this](const QString &text) {
+        statusBar()->showMessage(text, 15000);
+    });
+    // The folder exists once the configuration has been written.
+    connect(m_config, &ConfigurationStore::saved, this, [this] { m_ui->actionConfigDir->setEnabled(true); });
 }
 
 void MainWindow::applySingleInstancePresentation()
@@ -148,10 +209,10 @@ void MainWindow::applySingleInstancePresentation()
     setWindowTitle(QStringLiteral("Pennoral"));
 
     m_ui->summaryGroupBox->hide();
+    // The alert switches stay reachable: their menu is kept.
     m_ui->menuFleet->deleteLater();
     m_ui->menuView->deleteLater();
-    m_ui->menuAlerts->deleteLater();
-    m_ui->menuFleet = m_ui->menuView = m_ui->menuAlerts = nullptr;
+    m_ui->menuFleet = m_ui->menuView = nullptr;
     m_ui->detailsGroupBox->hide();
     m_ui->fleetContainer->hide();
 
@@ -185,6 +246,16 @@ DeviceActions MainWindow::deviceActions() const
     return actions;
 }
 
+ConnectionsTab *MainWindow::connections() const
+{
+    return m_ui->connectionsPane;
+}
+
+IPCObject *MainWindow::selectedDevice() const
+{
+    return m_details->session();
+}
+
 // ---------------------------------------------------------------------------
 // Configuration and alert switches
 
@@ -213,34 +284,25 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::setAlertSwitches(const AlertSwitches &switches)
+const AlertSwitches &MainWindow::alertSwitches() const
 {
-    m_alertSwitches = switches;
-    m_ui->actionSound->setChecked(switches.connectionAlerts);
-    m_ui->actionAllowDefaultAlerts->setChecked(switches.defaultSounds);
-    m_ui->actionEnableAlertEmails->setChecked(switches.alertEmails);
+    return m_alerts->switches();
 }
 
-void MainWindow::exit()
+void MainWindow::setAlertSwitches(const AlertSwitches &switches)
 {
-    close();
+    m_alerts->setSwitches(switches);
 }
 
 // ---------------------------------------------------------------------------
-// Adding a device and its password
+// Adding a device, selecting it, and what the window enables for it
 
 void MainWindow::addDeviceTriggered()
 {
     AddDevice dialog;
     dialog.setWindowTitle(QStringLiteral("Connect to Codec"));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    addDeviceFrom(dialog);
-}
-
-void MainWindow::handleCCConnectTo(bool)
-{
-    addDeviceTriggered();
+    if (dialog.exec() == QDialog::Accepted)
+        addDeviceFrom(dialog);
 }
 
 IPCObject *MainWindow::addDeviceFrom(const AddDevice &dialog)
@@ -248,19 +310,10 @@ IPCObject *MainWindow::addDeviceFrom(const AddDevice &dialog)
     return m_loader->load(dialog);
 }
 
-void MainWindow::showPasswordDialog()
-{
-    if (IPCObject *s = selectedDevice())
-        askForPassword(s->uuid(), this);
-}
-
 void MainWindow::askForPassword(QUuid uuid, QWidget *parent)
 {
     m_passwords->ask(uuid, parent);
 }
-
-// ---------------------------------------------------------------------------
-// Selection, enabling and the forwarders to the panes
 
 void MainWindow::activeInstanceSelected(IPCObject *session)
 {
@@ -272,30 +325,22 @@ void MainWindow::activeInstanceSelected(IPCObject *session)
     update();
 }
 
-void MainWindow::removeInstance()
-{
-    m_summary->removeSelectedDevice();
-    handleAllEnables();
-}
-
-void MainWindow::selectedWidgetChangedState(QUuid, IQEndpointClient::DEVICE_STATE state)
-{
-    m_details->showState(state);
-}
-
 void MainWindow::showHeaderContextMenu(const QPoint &pos)
+{
+    if (IPCObject *s = selectedDevice())
+        popUpMenu(this, deviceActions().withSeparators(s->state(), s->meteringEnabled()),
+                  m_ui->headerLabel->mapToGlobal(pos));
+}
+
+void MainWindow::setMetering(bool on)
 {
     IPCObject *s = selectedDevice();
     if (!s)
         return;
-    // Of the tile's menu, what this window can do so far.
-    DeviceActions actions;
-    actions.inputPassword = m_ui->actionInputPassword;
-    actions.addDevice = m_ui->actionAddDevice;
-    actions.removeDevice = m_ui->actionRemoveDevice;
-    QMenu menu(this);
-    actions.addTo(&menu, s->state(), s->meteringEnabled());
-    menu.exec(m_ui->headerLabel->mapToGlobal(pos));
+    // The codec stops or starts its levels; the tile and the summary row follow.
+    on ? s->meteringOn() : s->meteringOff();
+    m_summary->setMeteringShown(s, on);
+    handleAllEnables();
 }
 
 void MainWindow::handleAllEnables()
@@ -305,68 +350,44 @@ void MainWindow::handleAllEnables()
 
 EnableFacts MainWindow::currentFacts() const
 {
-    EnableFacts f;
-    IPCObject *s = m_summary->deviceCount() > 0 ? selectedDevice() : nullptr;
-    if (!s)
-        return f;
-    const IQEndpointClient::DEVICE_STATE state = s->state();
-    f.device = true;
-    f.ready = state == IQEndpointClient::READY;
-    f.metering = s->meteringEnabled();
-    f.versioned = s->isVersioned();
-    f.connections = f.ready && s->activePeerCount() > 0;
-    f.passwordRefused = state == IQEndpointClient::AUTH_FAILED;
-
-    const QList<QListWidgetItem *> profiles = m_ui->profileList->selectedItems();
-    f.profile = !profiles.isEmpty();
-    f.profileNotEditable = f.profile && profiles.first()->data(ItemRoles::ProfileNotEditable).toBool();
-    const QList<QTreeWidgetItem *> peers = m_ui->peerList->selectedItems();
-    f.peer = !peers.isEmpty();
-    if (f.peer) {
-        const QTreeWidgetItem *row = peers.first();
-        f.peerEditable = row->data(0, ItemRoles::PeerFromDirectory).toInt() == 0
-                         && row->data(0, ItemRoles::PeerId).toInt() >= 0;
-        f.peerConnected = row->data(0, ItemRoles::PeerConnected).toBool();
-    }
+    // A device the summary no longer holds counts for nothing.
+    EnableFacts f = m_summary->deviceCount() > 0 ? m_details->facts() : EnableFacts();
+    f.summaryPage = m_summary->currentPage();
     return f;
 }
 
 void MainWindow::applyEnables(const Enables &e)
 {
-    m_ui->actionRemoveDevice->setEnabled(e.removeDevice);
-    m_ui->peerList->setEnabled(e.lists);
-    m_ui->profileList->setEnabled(e.lists);
-    m_ui->peerFilter->setEnabled(e.lists);
-    m_ui->profileFilter->setEnabled(e.lists);
-    m_ui->logPane->setButtonsEnabled(e.logButtons);
-    m_ui->settingsEdit->setEnabled(e.settingsEditor);
-    m_ui->statsPane->table()->setEnabled(e.statsTable);
-    m_ui->connectButton->setEnabled(e.connectButton);
-    m_ui->disconnectButton->setEnabled(e.disconnectButton);
-    m_ui->statusTabWidget->setTabEnabled(m_ui->statusTabWidget->indexOf(m_ui->meterTab), e.meterTab);
-    m_ui->statusTabWidget->setTabEnabled(m_ui->statusTabWidget->indexOf(m_ui->weftlineTab), e.weftlineTab);
+    const std::pair<QAction *, bool> actions[] = {
+        {m_ui->actionRemoveDevice, e.removeDevice},
+        {m_ui->actionAddEntry, e.ready},
+        {m_ui->actionConfigure, e.ready},
+        {m_ui->actionShowNetStats, e.ready},
+        {m_ui->actionConnect, e.ready},
+        {m_ui->actionUseDirectoryPeers, e.ready},
+        {m_ui->actionSetSounds, e.ready},
+        {m_ui->actionManageAddresses, e.ready},
+        {m_ui->actionCopyNodeId, e.ready},
+        {m_ui->actionEditEntry, e.peerEntry},
+        {m_ui->actionRemoveEntry, e.peerEntry},
+        {m_ui->actionSendPeer, e.peerEntry},
+        {m_ui->actionCopyProfile, e.profile},
+        {m_ui->actionSetDefaultProfile, e.profile},
+        {m_ui->actionDisconnect, e.connections},
+        {m_ui->actionEditProfile, e.editableProfile},
+        {m_ui->actionRemoveProfile, e.editableProfile},
+        {m_ui->actionSendProfile, e.editableProfile},
+        {m_ui->actionAssignProfile, e.assignProfile},
+        {m_ui->actionAssignDefaultProfile, e.assignDefault},
+        {m_ui->actionInputPassword, e.inputPassword},
+        {m_ui->actionReconnect, e.reconnect},
+        {m_ui->actionDisconnectPeerFromStatTable, e.disconnectStatsPeer},
+    };
+    for (const auto &[action, enabled] : actions)
+        action->setEnabled(enabled);
     m_ui->actionEnableMetering->setVisible(e.enableMeteringVisible);
     m_ui->actionDisableMetering->setVisible(e.disableMeteringVisible);
-    // The tile offers the password prompt only while the device refuses its password.
-    m_ui->actionInputPassword->setEnabled(e.inputPassword);
-}
-
-void MainWindow::logAppend(const LogLine &line)
-{
-    m_ui->logPane->append(line);
-}
-
-void MainWindow::handleLogButtonPress(QAbstractButton *button)
-{
-    m_ui->logPane->handleButtonPress(button);
-}
-
-void MainWindow::resetLog()
-{
-    m_ui->logPane->reset();
-}
-
-void MainWindow::saveLog()
-{
-    m_ui->logPane->save();
+    m_ui->actionGeneralOverview->setVisible(e.tiledVisible);
+    m_ui->actionStatsOverview->setVisible(e.statsTableVisible);
+    m_details->applyEnables(e);
 }

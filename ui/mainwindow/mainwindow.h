@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alerts/alertswitches.h"
+#include "connections/selection.h"
 #include "devicelog.h"
 #include "iqendpointclient.h"
 
@@ -9,14 +10,21 @@
 
 class AddDevice;
 class ConfigurationStore;
+class ConnectionActions;
+class ConnectionsTab;
 class DetailsPane;
 class DeviceLoader;
 class IPCObject;
+class Message;
 class PasswordPrompt;
+class PeerActions;
+class ProfileActions;
+class ProfileEdit;
 class QAbstractButton;
 class QPushButton;
 class SessionTable;
 class TorvikSummary;
+class WindowAlerts;
 struct DeviceActions;
 struct EnableFacts;
 struct Enables;
@@ -27,9 +35,10 @@ class MainWindow;
 
 /**
  * The program's one top-level window: the managed codec's details pane, the
- * menus and the routing of their actions. It shows one device at a time;
- * "Load Codec Instance..." replaces it. The fleet structure underneath (the
- * session table, the selected device) stays in place for the fleet views.
+ * menus and the routing of their actions to the panes and action owners
+ * that carry them out. It shows one device at a time; "Load Codec
+ * Instance..." replaces it. The fleet structure underneath (the session
+ * table, the summary and its selection) stays in place for the fleet views.
  */
 class MainWindow : public QMainWindow
 {
@@ -44,17 +53,20 @@ public:
 
     /**
      * Loads the configuration file into the window (device, geometry, alert
-     * switches). Returns whether the file existed; a file that cannot be read
-     * is reported in a "Load Configuration" box and the window starts empty.
+     * switches, mail server). Returns whether the file existed; a file that
+     * cannot be read is reported in a "Load Configuration" box and the
+     * window starts empty.
      */
     bool loadConfiguration();
-    /** The configuration file's side of the window (mail server settings included). */
+    /** The configuration file's side of the window. */
     ConfigurationStore &configuration() const { return *m_config; }
 
     /** "Play Connection Alerts", "Enable the Default Alert Sounds", "Enable Alert Emails". */
-    const AlertSwitches &alertSwitches() const { return m_alertSwitches; }
-    /** Sets the switches and the checked state of their actions. */
+    const AlertSwitches &alertSwitches() const;
+    /** Sets the switches and the checked state of their actions, without saving. */
     void setAlertSwitches(const AlertSwitches &switches);
+    /** The alert handler, its mailer and the alert dialogs. */
+    WindowAlerts &alerts() const { return *m_alerts; }
 
     /** The device the details pane shows, or null. */
     IPCObject *selectedDevice() const;
@@ -62,6 +74,8 @@ public:
     SessionTable &sessions() const { return *m_sessions; }
     /** The tiles and summary rows of the managed devices. */
     TorvikSummary &summary() const { return *m_summary; }
+    /** The details of the selected device and its tab panes. */
+    DetailsPane &details() const { return *m_details; }
 
     /**
      * What an accepted "Load Codec Instance..." dialog does: replaces the
@@ -77,48 +91,98 @@ public:
      */
     void askForPassword(QUuid uuid, QWidget *parent);
 
+    // Handlers whose on_ names would make setupUi() connect them a second
+    // time by name if they were slots; they are connected in the wiring block.
+    void on_connectButton_clicked();
+    void on_disconnectButton_clicked();
+    void on_actionConfigDir_triggered();
+    void on_actionConfigure_triggered();
+    void on_actionShowNetStats_triggered();
+
 public slots:
-    /**
-     * Stores the managed device, geometry and alert switches; a failure is
-     * reported in a "Save Configuration" box.
-     */
+    /** Stores the managed device, geometry and alert settings; a failure is reported in a "Save Configuration" box. */
     void saveConfiguration();
-    /** Enables and disables the actions for the current selection. */
+    /** Enables, disables, shows and hides the actions and panes for the current selection. */
     void handleAllEnables();
     /** Closes the window, which ends the event loop. */
     void exit();
 
-    /** Runs the add-device dialog and, when accepted, manages the new device. */
+    // Devices
     void addDeviceTriggered();
     /** The "Load Codec Instance..." button: the same as addDeviceTriggered(). */
     void handleCCConnectTo(bool checked);
-    /** "Input Password...": the password prompt for the selected device. */
     void showPasswordDialog();
-
     /** Makes @p session (or none) the device of the details pane. */
     void activeInstanceSelected(IPCObject *session);
-    /** "Disconnect from Codec Instance": removes the selected device. */
     void removeInstance();
     void selectedWidgetChangedState(QUuid uuid, IQEndpointClient::DEVICE_STATE state);
+    void reconnectDevice();
+    void copyNodeId();
+    void enableMetering();
+    void disableMetering();
+    void doDisconnectAllFleet();
 
+    // Address book, profiles and connections
+    void addNewPeer();
+    void editPeer();
+    void removePeer();
+    void sendPeerTriggered();
+    void assignDefaultProfileTriggered();
+    void assignProfileTriggered();
+    void copyProfile();
+    void editProfile();
+    void removeProfile();
+    void setDefaultProfileTriggered();
+    void sendProfileTriggered();
+    void showConnectDialog();
+    void doDisconnectAll();
+    void actionDisconnectStatTableTriggered();
+
+    /** A save of the settings editor, for the selected device (all four request names). */
+    void sendUpdatedSettings(const Message &m);
+
+    // Alerts
+    void soundToggle();
+    void actionAllowDefaultAlertsTriggered();
+    void emailEnableTriggered();
+    void setSoundsTriggered();
+    void assignEmailAddressesTriggered();
+    void manageEmailAddressesTriggered();
+    void mailServerTriggered();
+
+    // Context menus
+    void showPeerlistContextMenu(const QPoint &pos);
+    void showProfilelistContextMenu(const QPoint &pos);
+    void showMeterContextMenu(const QPoint &pos);
+    void showStatsTableContextMenu(const QPoint &pos);
+
+    // Help
+    void showAbout();
+    void showHelp();
+    void nick();
+
+    // Log tab
     void logAppend(const LogLine &line);
     void handleLogButtonPress(QAbstractButton *button);
-    /** "Reset": empties the selected device's log and the view. */
     void resetLog();
-    /** "Save": writes the log view's text to a file the user chooses. */
     void saveLog();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void disableUnbuiltActions();
-    DeviceActions deviceActions() const;
-    void saveOnClose();
+    void wireActions();
+    void wireViews();
     void applySingleInstancePresentation();
+    DeviceActions deviceActions() const;
     void showHeaderContextMenu(const QPoint &pos);
+    void setMetering(bool on);
+    void saveOnClose();
     EnableFacts currentFacts() const;
     void applyEnables(const Enables &enables);
+    ConnectionsTab *connections() const;
+    SelectedPeer peer() const;
+    SelectedProfile profile() const;
 
     Ui::MainWindow *m_ui;
     SessionTable *m_sessions;
@@ -126,8 +190,12 @@ private:
     PasswordPrompt *m_passwords;
     DeviceLoader *m_loader;
     TorvikSummary *m_summary;
+    WindowAlerts *m_alerts;
     ConfigurationStore *m_config;
+    PeerActions *m_peerActions;
+    ProfileActions *m_profileActions;
+    ConnectionActions *m_connectionActions;
+    ProfileEdit *m_profileEdit;
     QPushButton *m_loadCodecButton = nullptr;
-    AlertSwitches m_alertSwitches;
     bool m_savedOnClose = false;
 };

@@ -6,6 +6,7 @@
 #include "statsrows.h"
 #include "ui_statstab.h"
 
+#include <QHeaderView>
 #include <QTableWidget>
 
 StatsTab::StatsTab(QWidget *parent)
@@ -44,7 +45,11 @@ void StatsTab::setUpTable()
     const int widths[] = {85, 55, 88, 58, 58, 80, 55, 70, 70};
     for (int column = 1; column <= 9; ++column)
         table->setColumnWidth(column, widths[column - 1]);
+    widenToFit();
     table->setAlternatingRowColors(true);
+    // A selected row would set every header in bold, wider than its column.
+    table->horizontalHeader()->setHighlightSections(false);
+    table->verticalHeader()->hide();
 }
 
 QTableWidget *StatsTab::table() const
@@ -132,7 +137,21 @@ void StatsTab::updateStatsTable()
         table->setCurrentCell(restored, 0);
         showPeer(rows.at(restored).peerId);
     }
+    widenToFit();
     table->viewport()->update();
+}
+
+void StatsTab::widenToFit()
+{
+    // The designed widths are the least a column gets: texts in this
+    // platform's font may need more, and a column never narrows again.
+    QTableWidget *table = m_ui->statsTable;
+    const QAbstractItemView *view = table;
+    for (int column = 1; column < table->columnCount(); ++column) {
+        const int needed = qMax(table->horizontalHeader()->sectionSizeHint(column), view->sizeHintForColumn(column));
+        if (needed > table->columnWidth(column))
+            table->setColumnWidth(column, needed);
+    }
 }
 
 void StatsTab::activePeerSelectionChanged(QTableWidgetItem *current, QTableWidgetItem *)

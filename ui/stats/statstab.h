@@ -50,6 +50,7 @@ public slots:
 
 private:
     void setUpTable();
+    void widenToFit();
     void showPeer(int peerId);
 
     Ui::StatsTab *m_ui;
