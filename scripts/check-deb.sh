@@ -16,19 +16,23 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "check-deb.sh: debootstrap and chroot need root" >&2
   exit 1
 fi
+missing=()
+command -v debootstrap >/dev/null || missing+=(debootstrap)
+command -v lintian >/dev/null || missing+=(lintian)
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
 deb="${1:-}"
 if [ -z "$deb" ]; then
-  deb=$("$QV_ROOT/scripts/package.sh" | tail -n 1)
+  # package.sh prints lintian's verdict, then the package's path.
+  out=$("$QV_ROOT/scripts/package.sh")
+  echo "$out"
+  deb=$(echo "$out" | tail -n 1)
 fi
 deb=$(realpath "$deb")
 workdir="${QV_DEB_ROOT:-/var/tmp/quorvane-check-deb}"
 mirror="${QV_DEB_MIRROR:-http://deb.debian.org/debian}"
-
-missing=()
-command -v debootstrap >/dev/null || missing+=(debootstrap)
-if [ ${#missing[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 base="$workdir/base"
 if [ ! -x "$base/usr/bin/apt-get" ]; then

@@ -30,6 +30,6 @@ deb=$(ls "$build"/quorvane_*.deb)
 
 if command -v lintian >/dev/null; then
   echo "lintian:"
-  lintian --info --display-info "$deb" || true
+  lintian --display-info "$deb" || true
 fi
 echo "$deb"

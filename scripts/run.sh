@@ -78,7 +78,7 @@ if [ -z "$own_config" ]; then
   (umask 077 && cat >"$config" <<EOF
 <?xml version="1.0" encoding="UTF-8"?>
 <config company="Velmora Corporation" product="Quorvane" version="1.0">
-    <application audio="true" default-sounds="true" x="40" y="40"/>
+    <application audio="true" default-sounds="true" height="720" width="1100" x="40" y="40"/>
     <remotes>
         <remote address="127.0.0.1" metering="true" password="tarlin" port="$port"/>
     </remotes>
