@@ -6,9 +6,11 @@
 #include "networkmanager.h"
 #include "qtmessage.h"
 #include "qvevent.h"
+#include "alerts/alertsoundfiles.h"
 #include "common/sharedicons.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -52,19 +54,77 @@ int runGuarded(const std::function<int()> &steps)
 
 namespace {
 
+const char *const kDesktopFileName = "org.quorvane.Quorvane";
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/appicon/quorvane-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+// Where the built-in alert sounds were found: what an installed program has
+// to get right, so the start-up check reports it.
+void reportDefaultSounds()
+{
+    const AlertSoundFiles files;
+    for (QV_EVENT event : {QV_EVENT_AUDIO_CONNECTION_STARTED, QV_EVENT_AUDIO_CONNECTION_ENDED,
+                           QV_EVENT_DEVICE_OFFLINE}) {
+        const QString sound = AlertSoundFiles::defaultSound(event);
+        const QString found = files.resolve(sound);
+        std::fprintf(stderr, "default alert sound %s: %s\n", qPrintable(sound),
+                     found.isEmpty() ? "not found" : qPrintable(found));
+    }
+}
+
 // Lets an automated check see the window come up in a separate process: with
-// QUORVANE_CLOSE_AFTER_SHOW set, the program reports the shown window on
-// standard error and closes it, ending the event loop as Exit does.
+// QUORVANE_CLOSE_AFTER_SHOW set, the program waits for the window's first
+// paint, reports it and the default alert sounds on standard error, and
+// closes the window, ending the event loop as Exit does.
+class CloseAfterFirstPaint : public QObject
+{
+public:
+    explicit CloseAfterFirstPaint(MainWindow &window)
+        : QObject(&window)
+        , m_window(window)
+    {
+        window.installEventFilter(this);
+        // A platform that never paints must not keep a check waiting for ever.
+        QTimer::singleShot(FallbackMs, this, [this] { report("not painted"); });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == &m_window && event->type() == QEvent::Paint)
+            QTimer::singleShot(0, this, [this] { report("painted"); });
+        return false;
+    }
+
+private:
+    static constexpr int FallbackMs = 30000;
+
+    void report(const char *how)
+    {
+        if (m_done)
+            return;
+        m_done = true;
+        std::fprintf(stderr, "main window shown: %s (%s, %s)\n", qPrintable(m_window.windowTitle()),
+                     m_window.isVisible() ? "visible" : "hidden", how);
+        reportDefaultSounds();
+        std::fflush(stderr);
+        m_window.close();
+    }
+
+    MainWindow &m_window;
+    bool m_done = false;
+};
+
 void closeAfterShowWhenAsked(MainWindow &window)
 {
-    if (!qEnvironmentVariableIsSet("QUORVANE_CLOSE_AFTER_SHOW"))
-        return;
-    QTimer::singleShot(0, &window, [&window] {
-        std::fprintf(stderr, "main window shown: %s (%s)\n", qPrintable(window.windowTitle()),
-                     window.isVisible() ? "visible" : "hidden");
-        std::fflush(stderr);
-        window.close();
-    });
+    if (qEnvironmentVariableIsSet("QUORVANE_CLOSE_AFTER_SHOW"))
+        new CloseAfterFirstPaint(window);
 }
 
 } // namespace
@@ -72,6 +132,9 @@ void closeAfterShowWhenAsked(MainWindow &window)
 int runQuorvane(QApplication &app)
 {
     app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
+    app.setWindowIcon(applicationIcon());
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // The manager's process-wide objects have static storage; startNetworkManager() reaches them.
     registerMetaTypes();
     SharedIcons::load();

@@ -12,6 +12,8 @@ packages=(
   python3-aiosmtpd      # the SMTP server the mail tests start on 127.0.0.1
   clang libclang-rt-dev
   xvfb xauth imagemagick x11-apps
+  desktop-file-utils appstream  # the install test validates the desktop entry and the AppStream file
+  file                          # cpack's Debian generator finds the programs' libraries with it
   fonts-liberation2  # "Arial" of the style sheet: the metric-compatible Liberation Sans
 )
 

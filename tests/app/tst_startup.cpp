@@ -351,7 +351,10 @@ void TestStartup::programShowsItsWindowAndExitsCleanly()
     const QString err = QString::fromLocal8Bit(program.readAllStandardError());
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QVERIFY2(program.exitCode() == 0, qPrintable(err));
-    QVERIFY2(err.contains("main window shown: Pennoral (visible)"), qPrintable(err));
+    QVERIFY2(err.contains("main window shown: Pennoral (visible, painted)"), qPrintable(err));
+    // the build tree has the sounds beside the program
+    QVERIFY2(err.contains(QRegularExpression("default alert sound wav/d_conn.wav: /.*/wav/d_conn.wav")),
+             qPrintable(err));
     QVERIFY(QDir(home.path() + "/Velmora").exists());
 }
 

@@ -134,6 +134,38 @@ private slots:
         QVERIFY(sent > 0 && sent <= IpcPlatform::monotonicMicros());
     }
 
+    void fasterFeedsWhenAsked()
+    {
+        // levels every 10 ms although the client asks for 70, statistics every
+        // 100 ms, and the unchanged peer list every 200 ms: over 2 s that is
+        // about 200, 20 and 10; the bounds leave room for a slow machine and
+        // lie above what the default rhythm could give (29, 3 and 0)
+        Options o;
+        o.levelsMs = 10;
+        o.statsMs = 100;
+        o.peerListMs = 200;
+        o.activePeers = 1;
+        SimFixture f(o);
+        SimTestClient c;
+        QVERIFY(c.connectTo(f.port()));
+        QVERIFY(c.loginVersioned());
+        c.send(subscription({{"metering", 70}, {"peer_stats", 0}}));
+        int levels = 0, stats = 0, peerLists = 0;
+        const uint64_t end = IpcPlatform::monotonicMicros() + 2000000;
+        Message m;
+        for (uint64_t now = IpcPlatform::monotonicMicros(); now < end; now = IpcPlatform::monotonicMicros()) {
+            if (!c.next(m, static_cast<int>((end - now) / 1000) + 1) || m.name() != "unso")
+                continue;
+            const std::string id = m.get_string("id");
+            levels += id == "metering";
+            stats += id == "peer_stats";
+            peerLists += id == "unso" && m.has_child("peerList");
+        }
+        QVERIFY2(levels >= 40, QByteArray::number(levels).constData());
+        QVERIFY2(stats >= 6, QByteArray::number(stats).constData());
+        QVERIFY2(peerLists >= 4, QByteArray::number(peerLists).constData());
+    }
+
     void callStatisticsOnceASecond()
     {
         SimFixture f;

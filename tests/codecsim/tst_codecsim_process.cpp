@@ -151,7 +151,8 @@ private slots:
         for (const char *flag : {"--listen", "--count", "--password", "--unversioned", "--open", "--metering-ms",
                                  "--seed", "--trace", "--active-peers", "--stamp-levels", "--stall-after",
                                  "--close-after", "--garbage-after", "--oversize-after", "--old-pong",
-                                 "--no-system-opts", "--firmware-change-after", "--latin1-unit-name"})
+                                 "--no-system-opts", "--firmware-change-after", "--latin1-unit-name",
+                                 "--levels-ms", "--stats-ms", "--peer-list-ms"})
             QVERIFY2(help.contains(flag), flag);
     }
 
@@ -161,6 +162,7 @@ private slots:
         QTest::newRow("no port") << QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1")};
         QTest::newRow("bad count") << QStringList{QStringLiteral("--count"), QStringLiteral("zero")};
         QTest::newRow("negative time") << QStringList{QStringLiteral("--close-after"), QStringLiteral("-1")};
+        QTest::newRow("statistics too often") << QStringList{QStringLiteral("--stats-ms"), QStringLiteral("1")};
         QTest::newRow("not numeric host") << QStringList{QStringLiteral("--listen"), QStringLiteral("localhost:0")};
     }
 

@@ -19,6 +19,9 @@ struct Options {
     bool unversioned = false;     ///< every codec speaks the old, unversioned protocol
     bool open = false;            ///< let clients in on hello (or a bare login) without a password
     int meteringMs = 0;           ///< level interval for a subscription with interval 0 (0: 70 ms)
+    int levelsMs = 0;             ///< levels every this many ms whatever a client asked for (0: as asked)
+    int statsMs = 1000;           ///< interval of the call and channel statistics while a call is up
+    int peerListMs = 0;           ///< also push the peer list this often (0: only when it changes)
     uint64_t seed = 1;            ///< data set seed; the same seed and index give the same codec
     bool trace = false;           ///< log every message in and out
     int activePeers = 0;          ///< peers each codec has connected from the start

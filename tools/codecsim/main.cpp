@@ -78,6 +78,15 @@ int main(int argc, char *argv[])
         {QStringLiteral("metering-ms"),
          QStringLiteral("Level interval when a client subscribes with interval 0 (default 70)."),
          QStringLiteral("MS")},
+        {QStringLiteral("levels-ms"),
+         QStringLiteral("Send levels every MS whatever interval a client asked for (0: as asked)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("stats-ms"),
+         QStringLiteral("Interval of the call and channel statistics while a call is up (default 1000)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("peer-list-ms"),
+         QStringLiteral("Also push the peer list every MS, changed or not (default 0: only on a change)."),
+         QStringLiteral("MS")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the generated data set (default 1)."), QStringLiteral("N")},
         {QStringLiteral("trace"), QStringLiteral("Print every message in and out (standard error).")},
         {QStringLiteral("active-peers"), QStringLiteral("Start each codec with N (up to 8) peers already connected."),
@@ -137,6 +146,9 @@ int main(int argc, char *argv[])
     o.latin1UnitName = p.isSet(QStringLiteral("latin1-unit-name"));
     bool ok = parseCount(p, QStringLiteral("count"), 1, 65535, o.count, error) &&
               parseCount(p, QStringLiteral("metering-ms"), 0, 3600000, o.meteringMs, error) &&
+              parseCount(p, QStringLiteral("levels-ms"), 0, 3600000, o.levelsMs, error) &&
+              parseCount(p, QStringLiteral("stats-ms"), 10, 3600000, o.statsMs, error) &&
+              parseCount(p, QStringLiteral("peer-list-ms"), 0, 3600000, o.peerListMs, error) &&
               parseCount(p, QStringLiteral("active-peers"), 0, 8, o.activePeers, error) &&
               parseCount(p, QStringLiteral("lossy-path"), 0, 3, o.lossyPath, error) &&
               parseSeconds(p, QStringLiteral("stall-after"), o.stallAfter, error) &&

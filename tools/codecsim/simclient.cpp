@@ -442,6 +442,9 @@ void Client::updateMetering()
                                                                 : 0;
     if (ms == 0)
         ms = m_server.options().meteringMs > 0 ? static_cast<uint32_t>(m_server.options().meteringMs) : 70;
+    // a codec set to meter faster than its clients ask (load and latency runs)
+    if (m_server.options().levelsMs > 0)
+        ms = static_cast<uint32_t>(m_server.options().levelsMs);
     // a client asking for 1 ms would only measure the simulator
     if (ms < 10)
         ms = 10;

@@ -39,6 +39,12 @@ public:
     Message &levels(uint64_t now);
     /** Once a second: call times and statistics, tunnel feeds. */
     void secondTick();
+    /** Call and channel statistics (every Options::statsMs). */
+    void statsTick();
+    /** Tunnel feeds (once a second). */
+    void tunnelTick();
+    /** The peer list as a pushed record (every Options::peerListMs). */
+    void peerListTick();
     /** Connects the first @p count address-book peers (start-up option). */
     void connectAtStart(int count);
     /** Pushes a new firmware version (fault option). */

@@ -370,14 +370,31 @@ void Codec::sendTunnelFeeds()
 
 void Codec::secondTick()
 {
-    if (m_clients.empty()) {
-        // nobody listens: still move the calls on, but build nothing
+    statsTick();
+    tunnelTick();
+}
+
+void Codec::statsTick()
+{
+    // nobody listens: still move the calls on, but build nothing
+    if (m_clients.empty())
         m_statsFlowing = false;
+    else
+        sendStats();
+}
+
+void Codec::tunnelTick()
+{
+    if (m_clients.empty())
         m_tunnelFlowing = false;
-        return;
-    }
-    sendStats();
-    sendTunnelFeeds();
+    else
+        sendTunnelFeeds();
+}
+
+void Codec::peerListTick()
+{
+    if (!m_clients.empty())
+        pushPeerList();
 }
 
 } // namespace codecsim

@@ -245,10 +245,20 @@ void Server::run(const std::atomic<bool> &stop)
     // Real codecs keep their own clocks: each one's statistics second is
     // phased by its index, so a fleet's records do not all leave in one burst.
     const uint64_t n = static_cast<uint64_t>(std::max(1, codecCount()));
+    const uint64_t statsUs = static_cast<uint64_t>(m_options.statsMs > 0 ? m_options.statsMs : 1000) * 1000;
+    const uint64_t peerListUs = static_cast<uint64_t>(std::max(0, m_options.peerListMs)) * 1000;
     for (int i = 0; i < codecCount(); ++i) {
         Codec *codec = m_codecs[static_cast<size_t>(i)].get();
-        m_timers.addPeriodic(m_now + 1000000 + static_cast<uint64_t>(i) * 1000000 / n, 1000000,
-                             [codec] { codec->secondTick(); });
+        const uint64_t phase = static_cast<uint64_t>(i) * 1000000 / n;
+        if (statsUs == 1000000) {
+            m_timers.addPeriodic(m_now + 1000000 + phase, 1000000, [codec] { codec->secondTick(); });
+        } else {
+            m_timers.addPeriodic(m_now + statsUs + phase % statsUs, statsUs, [codec] { codec->statsTick(); });
+            m_timers.addPeriodic(m_now + 1000000 + phase, 1000000, [codec] { codec->tunnelTick(); });
+        }
+        if (peerListUs)
+            m_timers.addPeriodic(m_now + peerListUs + phase % peerListUs, peerListUs,
+                                 [codec] { codec->peerListTick(); });
     }
     for (int i = 0; i < codecCount(); ++i) {
         if (m_options.activePeers > 0)
