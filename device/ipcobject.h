@@ -296,6 +296,9 @@ private slots:
 private:
     void sendPlain(const char *command);
     void sendWithSeq(const char *command, const char *seq);
+    void sendWithId(const char *command, int id);
+    /** Sends @p m renamed to @p command, with @p command as its seq. */
+    void sendAs(Message m, const char *command);
 
     // Tables from the cache, in the order the records arrive.
     QList<Message> m_pendingProfiles;

@@ -19,6 +19,22 @@ void IPCObject::sendWithSeq(const char *command, const char *seq)
     send(m);
 }
 
+void IPCObject::sendWithId(const char *command, int id)
+{
+    Message m(command);
+    m.set_int("id", id);
+    send(m);
+}
+
+void IPCObject::sendAs(Message m, const char *command)
+{
+    // The cached element may be named anything (an answer is "resp"): the
+    // request gets the command's name, and its seq brings the answer home.
+    m.setName(command);
+    m.set_string("seq", command);
+    send(m);
+}
+
 bool IPCObject::connectPeer(const QString &peerId, const QString &profileId)
 {
     PeerMetaPtr peer;
@@ -49,9 +65,7 @@ bool IPCObject::connectPeer(const QString &peerId, const QString &profileId)
 
 void IPCObject::disconnectPeer(int peerId)
 {
-    Message m("disconnect");
-    m.set_int("id", peerId);
-    send(m);
+    sendWithId("disconnect", peerId);
 }
 
 void IPCObject::disconnectAll()
@@ -107,17 +121,12 @@ void IPCObject::copyPeer(const Message &peer)
 
 void IPCObject::removePeer(int peerId)
 {
-    Message m("removePeer");
-    m.set_int("id", peerId);
-    send(m);
+    sendWithId("removePeer", peerId);
 }
 
 void IPCObject::setProfile(const Message &profile)
 {
-    Message m(profile);
-    m.setName("setProfile");
-    m.set_string("seq", "setProfile");
-    send(m);
+    sendAs(profile, "setProfile");
 }
 
 void IPCObject::addNewProfile()
@@ -164,17 +173,12 @@ void IPCObject::copyProfile(const QString &name, int profileId)
 
 void IPCObject::deleteProfile(int profileId)
 {
-    Message m("deleteProfile");
-    m.set_int("id", profileId);
-    send(m);
+    sendWithId("deleteProfile", profileId);
 }
 
 void IPCObject::setSysOptions(const Message &options)
 {
-    Message m(options);
-    m.setName("setSysOptions");
-    m.set_string("seq", "setSysOptions");
-    send(m);
+    sendAs(options, "setSysOptions");
 }
 
 void IPCObject::meteringOn()

@@ -1,8 +1,8 @@
 #include "presenceevents.h"
 
 #include "ipcobject.h"
+#include "platform/clock.h"
 
-#include <QElapsedTimer>
 
 PresenceEvents::PresenceEvents(QObject *parent)
     : QObject(parent)
@@ -32,12 +32,7 @@ void PresenceEvents::setClock(Clock clock)
 
 qint64 PresenceEvents::now() const
 {
-    if (m_clock)
-        return m_clock();
-    static QElapsedTimer monotonic;
-    if (!monotonic.isValid())
-        monotonic.start();
-    return monotonic.elapsed();
+    return m_clock ? m_clock() : qint64(IpcPlatform::monotonicMicros() / 1000);
 }
 
 void PresenceEvents::becameReady()

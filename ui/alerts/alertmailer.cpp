@@ -1,8 +1,8 @@
 #include "alertmailer.h"
 
 #include "ipcobject.h"
+#include "platform/clock.h"
 
-#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QTimer>
 #include <QtDebug>
@@ -23,12 +23,7 @@ AlertMailer::~AlertMailer()
 
 qint64 AlertMailer::now() const
 {
-    if (m_clock)
-        return m_clock();
-    static QElapsedTimer monotonic;
-    if (!monotonic.isValid())
-        monotonic.start();
-    return monotonic.elapsed();
+    return m_clock ? m_clock() : qint64(IpcPlatform::monotonicMicros() / 1000);
 }
 
 void AlertMailer::alert(IPCObject *device, QV_EVENT event)

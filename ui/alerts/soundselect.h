@@ -5,8 +5,6 @@
 #include <QDialog>
 #include <QString>
 
-class QLineEdit;
-
 namespace Ui {
 class SoundSelect;
 }
@@ -35,8 +33,5 @@ public slots:
     void audioDisconnectBrowse();
 
 private:
-    QLineEdit *lineFor(QV_EVENT event) const;
-    void browseInto(QLineEdit *line);
-
     Ui::SoundSelect *m_ui;
 };

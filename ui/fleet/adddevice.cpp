@@ -1,8 +1,8 @@
 #include "adddevice.h"
 
+#include "alerts/soundfields.h"
 #include "ui_adddevice.h"
 
-#include <QFileDialog>
 #include <QIntValidator>
 #include <QPushButton>
 #include <QTabBar>
@@ -46,11 +46,11 @@ AddDevice::AddDevice(QWidget *parent)
     connect(m_ui->portEdit, &QLineEdit::textChanged, this, &AddDevice::updateOkButton);
     updateOkButton();
 
-    connect(m_ui->browseAudioStart, &QPushButton::clicked, this, [this] { browseInto(m_ui->lineAudioStart); });
-    connect(m_ui->browseAudioFinish, &QPushButton::clicked, this, [this] { browseInto(m_ui->lineAudioFinish); });
-    connect(m_ui->browseConnectsToQV, &QPushButton::clicked, this, [this] { browseInto(m_ui->lineConnectsToQV); });
+    connect(m_ui->browseAudioStart, &QPushButton::clicked, this, [this] { SoundFields::browseInto(this, m_ui->lineAudioStart); });
+    connect(m_ui->browseAudioFinish, &QPushButton::clicked, this, [this] { SoundFields::browseInto(this, m_ui->lineAudioFinish); });
+    connect(m_ui->browseConnectsToQV, &QPushButton::clicked, this, [this] { SoundFields::browseInto(this, m_ui->lineConnectsToQV); });
     connect(m_ui->browseDisconnectsFromQV, &QPushButton::clicked, this,
-            [this] { browseInto(m_ui->lineDisconnectsFromQV); });
+            [this] { SoundFields::browseInto(this, m_ui->lineDisconnectsFromQV); });
 }
 
 AddDevice::~AddDevice()
@@ -75,38 +75,14 @@ bool AddDevice::portAcceptable() const
     return m_ui->portEdit->hasAcceptableInput();
 }
 
-QLineEdit *AddDevice::soundEdit(QV_EVENT event) const
-{
-    switch (event) {
-    case QV_EVENT_AUDIO_CONNECTION_STARTED:
-        return m_ui->lineAudioStart;
-    case QV_EVENT_AUDIO_CONNECTION_ENDED:
-        return m_ui->lineAudioFinish;
-    case QV_EVENT_DEVICE_ONLINE:
-        return m_ui->lineConnectsToQV;
-    case QV_EVENT_DEVICE_OFFLINE:
-        return m_ui->lineDisconnectsFromQV;
-    }
-    return nullptr;
-}
-
 QString AddDevice::soundPath(QV_EVENT event) const
 {
-    const QLineEdit *edit = soundEdit(event);
-    return edit ? edit->text() : QString();
+    return SoundFields::of(m_ui).path(event);
 }
 
 void AddDevice::setSoundPath(QV_EVENT event, const QString &path)
 {
-    if (QLineEdit *edit = soundEdit(event))
-        edit->setText(path);
-}
-
-void AddDevice::browseInto(QLineEdit *edit)
-{
-    // A cancelled chooser empties the field.
-    edit->setText(QFileDialog::getOpenFileName(this, QStringLiteral("Open WAV File"), QString(),
-                                               QStringLiteral("*.wav")));
+    SoundFields::of(m_ui).setPath(event, path);
 }
 
 void AddDevice::updateOkButton()

@@ -5,8 +5,6 @@
 #include <QDialog>
 #include <QString>
 
-class QLineEdit;
-
 namespace Ui {
 class AddDevice;
 }
@@ -39,8 +37,6 @@ public:
     void setSoundPath(QV_EVENT event, const QString &path);
 
 private:
-    QLineEdit *soundEdit(QV_EVENT event) const;
-    void browseInto(QLineEdit *edit);
     void updateOkButton();
 
     Ui::AddDevice *m_ui;
