@@ -169,10 +169,18 @@ public:
     {
         if (!call({{"cmd", "close"}, {"name", "MainWindow"}}).value("ok").toBool())
             return false;
-        if (!m_p.waitForFinished(Long))
+        // It may have ended already while the answer was read: waitForFinished()
+        // is false for a process that is no longer running.
+        if (m_p.state() != QProcess::NotRunning && !m_p.waitForFinished(Long)) {
+            qWarning("the program did not end after its window was closed");
             return false;
+        }
         errors();
-        return m_p.exitStatus() == QProcess::NormalExit && m_p.exitCode() == 0;
+        if (m_p.exitStatus() == QProcess::NormalExit && m_p.exitCode() == 0)
+            return true;
+        qWarning("the program ended with %s %d", m_p.exitStatus() == QProcess::NormalExit ? "exit code" : "a crash,",
+                 m_p.exitCode());
+        return false;
     }
 
     /** One command to the driver and its answer ("ok" false: not done, with "error"). */
