@@ -147,10 +147,13 @@ void IPCObject::connectToDevice()
                  qPrintable(endpointName()));
         return;
     }
-    // Queued to the manager thread, where host names are looked up. A removal
-    // that overtakes it leaves the name retired in the manager, which then
-    // refuses it: no endpoint is made up under a destroyed session's name.
-    QMetaObject::invokeMethod(m_manager, "connect_client", Q_ARG(QString, QStringLiteral("xmls")),
+    // Queued to the manager thread, where host names are looked up; queued
+    // even before the manager has moved there (the configuration is loaded
+    // first), so a slow lookup never holds up the window. A removal that
+    // overtakes it leaves the name retired in the manager, which then refuses
+    // it: no endpoint is made up under a destroyed session's name.
+    QMetaObject::invokeMethod(m_manager, "connect_client", Qt::QueuedConnection,
+                              Q_ARG(QString, QStringLiteral("xmls")),
                               Q_ARG(QString, QStringLiteral("stream")), Q_ARG(QString, connectTarget(m_address, m_port)),
                               Q_ARG(QString, endpointName()));
 }
