@@ -9,6 +9,7 @@
 #include "torvikstatrow.h"
 #include "ui_torviksummary.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
 
@@ -18,7 +19,12 @@ TorvikSummary::TorvikSummary(QWidget *parent)
 {
     m_ui->setupUi(this);
     m_ui->tileGrid->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    m_ui->summaryTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Columns size to their contents while the tree can be seen: the header
+    // measures every row again on each change, which a hidden tree of a few
+    // hundred codecs would pay for nothing.
+    m_ui->summaryTree->installEventFilter(this);
+    // Every row is one line: a statistics update need not measure its height.
+    m_ui->summaryTree->setUniformRowHeights(true);
     connect(m_ui->summaryTree, &QTreeWidget::itemPressed, this, &TorvikSummary::summaryTreeItemActivated);
     connect(m_ui->summaryTree, &QWidget::customContextMenuRequested, this,
             &TorvikSummary::showSummaryTreeContextMenu);
@@ -33,6 +39,15 @@ TorvikSummary::~TorvikSummary()
     m_items.clear();
     SharedIcons::releaseSummaryIcons();
     delete m_ui;
+}
+
+bool TorvikSummary::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->summaryTree && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        m_ui->summaryTree->header()->setSectionResizeMode(
+            event->type() == QEvent::Show ? QHeaderView::ResizeToContents : QHeaderView::Interactive);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TorvikSummary::setDeviceActions(const DeviceActions &actions)

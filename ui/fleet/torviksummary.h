@@ -89,6 +89,9 @@ public slots:
     void showContextMenu(const QPoint &pos);
     void summaryTreeItemActivated(QTreeWidgetItem *item, int column);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     /** Takes one device out of the list, grid, tree and session table; deleted later. */
     void dropDevice(InstanceWidget *tile);
