@@ -339,12 +339,14 @@ void DeviceSession::removalOvertakesAQueuedConnect()
     QVERIFY(rig.ok());
     // The manager thread is busy (a slow host-name lookup, say) while a codec
     // is loaded and removed again: its connect is still queued.
-    auto gate = std::make_shared<QSemaphore>();
-    QMetaObject::invokeMethod(rig.manager(), [gate] { gate->acquire(); }, Qt::QueuedConnection);
+    // Static, not captured: the thread sanitizer cannot see Qt's event queue
+    // hand a functor's captures over to the other thread.
+    static QSemaphore gate;
+    QMetaObject::invokeMethod(rig.manager(), [] { gate.acquire(); }, Qt::QueuedConnection);
     QPointer<IPCObject> s = rig.connect();
     const std::string name = s->endpointName().toStdString();
     s->destroySession();
-    gate->release();
+    gate.release();
     rig.syncManagerThread();
     // No endpoint of its own under the dead session's name, logging in with
     // an empty password and retrying for ever.
