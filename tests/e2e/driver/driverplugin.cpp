@@ -12,11 +12,11 @@ class DriverPlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "qvdriver.json")
 
 public:
-    QObject *create(const QString &key, const QString &specification) override
+    QObject *create(const QString &key, const QString &pluginArgument) override
     {
         if (key.compare(QLatin1String("qvdriver"), Qt::CaseInsensitive) != 0)
             return nullptr;
-        const QString server = qEnvironmentVariable("QVDRIVER_SERVER", specification);
+        const QString server = qEnvironmentVariable("QVDRIVER_SERVER", pluginArgument);
         if (server.isEmpty()) {
             qWarning("qvdriver: no server named (QVDRIVER_SERVER)");
             return nullptr;
