@@ -7,6 +7,9 @@
 #include "qtmessage.h"
 #include "qvevent.h"
 #include "alerts/alertsoundfiles.h"
+#include "alerts/smtpsender.h"
+#include "alerts/soundplayer.h"
+#include "common/backendmodule.h"
 #include "common/sharedicons.h"
 
 #include <QApplication>
@@ -16,6 +19,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 const char *const kApplicationStyleSheet = "* {font-family: \"Arial\"}";
 
@@ -30,7 +34,8 @@ bool ensureAppFolderOrReport()
 {
     if (AppFolder::ensureFolder())
         return true;
-    // No parent: the main window does not exist yet.
+    // No parent: the main window does not exist yet; the style sheet comes with it otherwise.
+    qApp->setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Can't create file directory"),
                     QStringLiteral("Quorvane is unable to create the folder ") + AppFolder::folderPath()
                         + QStringLiteral(" . Try running the program as an administrator, or adjusting security "
@@ -75,6 +80,10 @@ void reportDefaultSounds()
         const QString found = files.resolve(sound);
         std::fprintf(stderr, "default alert sound %s: %s\n", qPrintable(sound),
                      found.isEmpty() ? "not found" : qPrintable(found));
+    }    // The modules behind sounds and mail are loaded on first use: say where they would come from.
+    for (auto module : {std::make_pair("sound", &QSoundPlayer::module), std::make_pair("mail", &SmtpSender::module)}) {
+        const QString found = module.second().locate();
+        std::fprintf(stderr, "alert %s module: %s\n", module.first, found.isEmpty() ? "not found" : qPrintable(found));
     }
 }
 
@@ -131,7 +140,6 @@ void closeAfterShowWhenAsked(MainWindow &window)
 
 int runQuorvane(QApplication &app)
 {
-    app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
     app.setWindowIcon(applicationIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
@@ -143,6 +151,11 @@ int runQuorvane(QApplication &app)
     return runGuarded([&app] {
         // No parent: the window is the program's only top-level window.
         MainWindow window;
+        // Set once the window is built rather than before: Qt applies an
+        // application style sheet again to every widget moved under a new
+        // parent, and building the window moves hundreds of them. The window
+        // looks the same and opens sooner.
+        app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
         window.loadConfiguration();
         window.handleAllEnables();
         window.show();

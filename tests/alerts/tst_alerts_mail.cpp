@@ -8,6 +8,7 @@
 #include "alerts/mailratelimiter.h"
 #include "simrig.h"
 #include "alerts/smtpsender.h"
+#include "common/backendmodule.h"
 #include "smtpsink.h"
 #include "alerts/soundplayer.h"
 
@@ -68,6 +69,7 @@ private:
 
 void AlertsMail::initTestCase()
 {
+    BackendModule::addSearchDir(QStringLiteral(QV_MODULE_BUILD_DIR));
     m_haveSink = !SmtpSink::python().isEmpty();
 }
 

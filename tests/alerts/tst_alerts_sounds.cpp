@@ -2,13 +2,15 @@
 // files are looked for, the built-in sounds, and the "Set Alert Sounds" dialog.
 
 #include "alerts/alertflows.h"
+#include "alerts/backends/mailbackend.h"
+#include "alerts/backends/soundbackend.h"
 #include "alertstest.h"
 #include "alerts/deviceeventhandler.h"
 #include "alerts/soundplayer.h"
 #include "alerts/soundselect.h"
+#include "common/backendmodule.h"
 #include "uitest.h"
 
-#include <QAudioDeviceInfo>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -26,6 +28,8 @@ private slots:
     void decision_data();
     void decision();
     void soundFiles();
+    void backendModules_data();
+    void backendModules();
     void noAudioDeviceLogsOnce();
     void dialogForm();
     void browse();
@@ -44,6 +48,7 @@ void AlertsSounds::initTestCase()
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     m_chosen = m_dir.filePath("chosen.wav");
+    BackendModule::addSearchDir(QStringLiteral(QV_MODULE_BUILD_DIR));
 }
 
 void AlertsSounds::decision_data()
@@ -123,9 +128,42 @@ void AlertsSounds::soundFiles()
     }
 }
 
+void AlertsSounds::backendModules_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("symbols");
+    QTest::addColumn<QString>("error"); // empty: every symbol resolves
+    const QStringList sound{SoundOutputPresentSymbol, SoundPlaySymbol};
+    QTest::newRow("sound") << "sound" << sound << QString();
+    QTest::newRow("mail") << "mail" << QStringList{SmtpTransferSymbol} << QString();
+    QTest::newRow("unknown symbol") << "sound" << QStringList{"quorvane_sound_stop"} << "has no quorvane_sound_stop";
+    QTest::newRow("missing module") << "absent" << sound
+                                    << QStringLiteral("libquorvane-absent.so not found in " QV_MODULE_BUILD_DIR);
+}
+
+void AlertsSounds::backendModules()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, symbols);
+    QFETCH(QString, error);
+    BackendModule module(name);
+    QCOMPARE(module.locate().isEmpty(), name == QLatin1String("absent"));
+    for (const QString &symbol : symbols) {
+        // twice: a module that failed to load fails again without another search
+        for (int round = 0; round < 2; ++round) {
+            const bool resolved = module.resolve(symbol.toLatin1().constData()) != nullptr;
+            QCOMPARE(resolved, error.isEmpty());
+            QVERIFY2(module.errorString().contains(error), qPrintable(module.errorString()));
+        }
+    }
+}
+
 void AlertsSounds::noAudioDeviceLogsOnce()
 {
-    if (!QAudioDeviceInfo::defaultOutputDevice().isNull())
+    const auto present = reinterpret_cast<SoundOutputPresentFunction>(
+        QSoundPlayer::module().resolve(SoundOutputPresentSymbol));
+    QVERIFY2(present, qPrintable(QSoundPlayer::module().errorString()));
+    if (present())
         QSKIP("this machine has an audio output");
     static int warnings;
     warnings = 0;

@@ -1,20 +1,11 @@
 #include "smtpsender.h"
 
+#include "common/backendmodule.h"
+
 #include <QLocale>
 #include <QUuid>
 
-#include <curl/curl.h>
-
-#include <cstring>
-#include <mutex>
-
 namespace {
-
-void initialiseCurl()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 /** A header value on one line: a codec's name could carry a line break meant to add headers. */
 QString headerSafe(const QString &text)
@@ -64,50 +55,13 @@ QByteArray rfc2822Date(const QDateTime &when)
     return (QLocale::c().toString(local, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss ")) + zone).toLatin1();
 }
 
-struct Upload {
-    QByteArray data;
-    qsizetype offset = 0;
-};
-
-size_t readPayload(char *buffer, size_t size, size_t count, void *user)
-{
-    auto *upload = static_cast<Upload *>(user);
-    const size_t room = size * count;
-    const size_t left = size_t(upload->data.size() - upload->offset);
-    const size_t n = left < room ? left : room;
-    std::memcpy(buffer, upload->data.constData() + upload->offset, n);
-    upload->offset += qsizetype(n);
-    return n;
-}
-
-struct Replies {
-    QString last;
-    QString firstRefusal;
-};
-
-/** Keeps the server's first refusal and its last reply (libcurl shows replies as incoming headers). */
-int watchReplies(CURL *, curl_infotype type, char *data, size_t size, void *user)
-{
-    if (type != CURLINFO_HEADER_IN)
-        return 0;
-    auto *replies = static_cast<Replies *>(user);
-    const QString line = QString::fromUtf8(data, int(size)).trimmed();
-    if (line.isEmpty())
-        return 0;
-    replies->last = line;
-    // The "221 Bye" of the QUIT that follows a refusal is not the answer worth reporting.
-    if (replies->firstRefusal.isEmpty() && (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5'))))
-        replies->firstRefusal = line;
-    return 0;
-}
-
-int checkCancel(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
-{
-    const auto *cancel = static_cast<const std::atomic<bool> *>(user);
-    return cancel && cancel->load() ? 1 : 0;
-}
-
 } // namespace
+
+BackendModule &SmtpSender::module()
+{
+    static BackendModule mail(QStringLiteral("mail"));
+    return mail;
+}
 
 QString SmtpSender::url(const MailServerSettings &server)
 {
@@ -161,58 +115,22 @@ SmtpResult SmtpSender::send(const MailServerSettings &server, const OutgoingMail
         result.error = QStringLiteral("not a usable address: \"%1\"").arg(envelopeAddressOk(mail.from) ? mail.to : mail.from);
         return result;
     }
-    initialiseCurl();
-    CURL *curl = curl_easy_init();
-    if (!curl) {
-        result.error = QStringLiteral("the mail library could not start");
+    const auto transfer = reinterpret_cast<SmtpTransferFunction>(module().resolve(SmtpTransferSymbol));
+    if (!transfer) {
+        result.error = QStringLiteral("the mail module could not be loaded: %1").arg(module().errorString());
         return result;
     }
-
-    const QByteArray urlText = url(server).toUtf8();
-    const QByteArray from = "<" + mail.from.toUtf8() + ">";
-    const QByteArray to = "<" + mail.to.toUtf8() + ">";
-    const QByteArray user = server.user.toUtf8();
-    const QByteArray password = server.password.toUtf8();
-    curl_slist *recipients = curl_slist_append(nullptr, to.constData());
-    Upload upload{format(mail), 0};
-    char errorText[CURL_ERROR_SIZE] = {0};
-    Replies replies;
-
-    curl_easy_setopt(curl, CURLOPT_URL, urlText.constData());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(ConnectTimeoutSeconds));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(TransferTimeoutSeconds));
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readPayload);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    if (server.security == MailServerSettings::StartTls)
-        curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-    if (!server.user.isEmpty()) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-    }
-    // The debug hook is how libcurl shows the server's replies.
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, watchReplies);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &replies);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancel);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, cancel);
-
-    const CURLcode code = curl_easy_perform(curl);
-    curl_slist_free_all(recipients);
-    curl_easy_cleanup(curl);
-
-    result.serverReply = replies.firstRefusal.isEmpty() ? replies.last : replies.firstRefusal;
-    if (code == CURLE_OK) {
-        result.ok = true;
-        return result;
-    }
-    result.error = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(code));
-    if (!result.serverReply.isEmpty())
-        result.error += QStringLiteral(" (server said: \"%1\")").arg(result.serverReply);
+    SmtpTransfer t;
+    t.url = url(server).toUtf8();
+    t.from = "<" + mail.from.toUtf8() + ">";
+    t.to = "<" + mail.to.toUtf8() + ">";
+    t.user = server.user.toUtf8();
+    t.password = server.password.toUtf8();
+    t.payload = format(mail);
+    t.startTls = server.security == MailServerSettings::StartTls;
+    t.connectTimeoutSeconds = ConnectTimeoutSeconds;
+    t.transferTimeoutSeconds = TransferTimeoutSeconds;
+    t.cancel = cancel;
+    transfer(t, result);
     return result;
 }

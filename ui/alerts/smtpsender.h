@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/backends/mailbackend.h"
 #include "mailserversettings.h"
 
 #include <QByteArray>
@@ -7,6 +8,8 @@
 #include <QString>
 
 #include <atomic>
+
+class BackendModule;
 
 /** One plain-text mail to one recipient. */
 struct OutgoingMail
@@ -18,18 +21,10 @@ struct OutgoingMail
     QDateTime date;
 };
 
-/** How one delivery went; @p error holds the transfer error and the server's last answer. */
-struct SmtpResult
-{
-    bool ok = false;
-    QString error;
-    /** The server's first refusal ("554 5.7.1 Refused"), else its last reply; empty when it never answered. */
-    QString serverReply;
-};
-
 /**
- * Hands one mail to an SMTP server through libcurl. Blocking: call it from a
- * worker thread, never from the GUI thread.
+ * Hands one mail to an SMTP server through the mail module (libcurl, loaded
+ * by the first mail). Blocking: call it from a worker thread, never from the
+ * GUI thread.
  */
 class SmtpSender
 {
@@ -46,4 +41,6 @@ public:
     static QByteArray format(const OutgoingMail &mail);
     /** Whether @p address can stand in an envelope: non-empty, one "@", no blanks, brackets or controls. */
     static bool envelopeAddressOk(const QString &address);
+    /** The mail module (libquorvane-mail.so), loaded by the first mail that goes out. */
+    static BackendModule &module();
 };

@@ -3,6 +3,7 @@
 #include "dbscale.h"
 #include "meterwidget.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 
@@ -18,11 +19,7 @@ MonitoringMeter::MonitoringMeter(QWidget *parent)
 {
     setMinimumWidth(130);
     auto *grid = new QGridLayout(this);
-    const int labelHeight = fontMetrics().height();
-    const int halfLabel = labelHeight / 2 + 1;
-    // Room above and below the bars for the halves of the 0 and -72 labels.
-    grid->setContentsMargins(4, 4, 4, halfLabel + 4);
-    grid->setVerticalSpacing(halfLabel + 2);
+    m_grid = grid;
     grid->setHorizontalSpacing(3);
     grid->setColumnMinimumWidth(0, ScaleColumnWidth);
 
@@ -43,8 +40,6 @@ MonitoringMeter::MonitoringMeter(QWidget *parent)
     }
     grid->setColumnMinimumWidth(3, 6);
     grid->setRowStretch(1, 1);
-    // 0, -6 and -12 dBFS are a twelfth of the bars apart: keep their labels apart.
-    grid->setRowMinimumHeight(1, 12 * labelHeight);
     grid->setColumnStretch(6, 1);
 
     // Free-standing labels, right-aligned in the scale column; only their height moves.
@@ -52,9 +47,23 @@ MonitoringMeter::MonitoringMeter(QWidget *parent)
         m_scale[i] = new QLabel(QString::number(ScaleDb[i]), this);
         m_scale[i]->setObjectName(QStringLiteral("scale%1").arg(-ScaleDb[i]));
         m_scale[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        m_scale[i]->setGeometry(grid->contentsMargins().left(), 0, ScaleColumnWidth, labelHeight);
     }
+    fitToFont();
     connect(m_bars[0], &MeterWidget::resized, this, &MonitoringMeter::positionLabels);
+}
+
+void MonitoringMeter::fitToFont()
+{
+    const int labelHeight = fontMetrics().height();
+    const int halfLabel = labelHeight / 2 + 1;
+    // Room above and below the bars for the halves of the 0 and -72 labels.
+    m_grid->setContentsMargins(4, 4, 4, halfLabel + 4);
+    m_grid->setVerticalSpacing(halfLabel + 2);
+    // 0, -6 and -12 dBFS are a twelfth of the bars apart: keep their labels apart.
+    m_grid->setRowMinimumHeight(1, 12 * labelHeight);
+    for (QLabel *label : m_scale)
+        label->setGeometry(m_grid->contentsMargins().left(), label->y(), ScaleColumnWidth, labelHeight);
+    positionLabels();
 }
 
 void MonitoringMeter::levels(float rxl, float rxr, float txl, float txr)
@@ -93,6 +102,14 @@ void MonitoringMeter::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     positionLabels();
+}
+
+void MonitoringMeter::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The application style sheet may bring its font after the meter was built.
+    if (event->type() == QEvent::FontChange)
+        fitToFont();
 }
 
 void MonitoringMeter::showEvent(QShowEvent *event)

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class MeterWidget;
+class QGridLayout;
 class QLabel;
 
 /**
@@ -33,10 +34,15 @@ public slots:
     void positionLabels();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
+    /** Margins, spacing and label heights follow the font's line height. */
+    void fitToFont();
+
+    QGridLayout *m_grid;
     MeterWidget *m_bars[4];
     QLabel *m_unit;
     QLabel *m_scale[5];
