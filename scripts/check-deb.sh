@@ -73,12 +73,17 @@ in_root dpkg -s quorvane | grep -E '^(Status|Version|Depends|Recommends):'
 echo "== the installed program, offscreen"
 out=$(in_root env QT_QPA_PLATFORM=offscreen QUORVANE_CLOSE_AFTER_SHOW=1 \
   XDG_CONFIG_HOME=/tmp/xdg-config XDG_RUNTIME_DIR=/tmp /usr/bin/quorvane 2>&1)
-echo "$out" | grep -E "main window shown|default alert sound"
+echo "$out" | grep -E "main window shown|default alert sound|alert (sound|mail) module"
 failed=""
 echo "$out" | grep -q "main window shown: Pennoral (visible, painted)" || failed=1
 for wav in d_conn d_disc cnn_lost; do
   echo "$out" | grep -q "default alert sound wav/$wav.wav: /usr/share/quorvane/wav/$wav.wav" || failed=1
 done
+for module in sound mail; do
+  echo "$out" | grep -q "alert $module module: /usr/lib/x86_64-linux-gnu/quorvane/libquorvane-$module.so" || failed=1
+done
+# the modules' own libraries came with the package's dependencies
+in_root sh -c 'ldd /usr/lib/x86_64-linux-gnu/quorvane/*.so | grep "not found"' && failed=1
 [ -f "$root/tmp/xdg-config/Velmora/pn-config.xml" ] || failed=1
 
 echo "== the installed codecsim and qvctl"
@@ -98,4 +103,4 @@ if [ -n "$failed" ]; then
   echo "$out" >&2
   exit 1
 fi
-echo "check-deb.sh: $name installs on a clean Debian 12; the program starts and finds its sounds"
+echo "check-deb.sh: $name installs on a clean Debian 12; the program starts and finds its sounds and modules"

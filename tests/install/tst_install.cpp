@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <QLibrary>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -164,6 +165,15 @@ private slots:
                                      .arg(QLatin1String(wav), QDir::cleanPath(m_prefix));
             QVERIFY2(r.err.contains(line), qPrintable(line + QStringLiteral("\n") + r.err));
         }
+        // the modules loaded on first use come from the install, not the build tree
+        const QRegularExpression modules(QStringLiteral("alert (sound|mail) module: (.*)\n"));
+        int found = 0;
+        for (auto it = modules.globalMatch(r.err); it.hasNext(); ++found) {
+            const QString path = it.next().captured(2);
+            QVERIFY2(path.startsWith(QDir::cleanPath(m_prefix) + QLatin1Char('/')), qPrintable(r.err));
+            QVERIFY2(QLibrary(path).load(), qPrintable(path));
+        }
+        QCOMPARE(found, 2);
         QVERIFY(QFileInfo(home.path() + QStringLiteral("/Velmora/pn-config.xml")).isFile());
     }
 
