@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "appicon.h"
 #include "appfolder.h"
 #include "devicelog.h"
 #include "mainwindow/mainwindow.h"
@@ -60,14 +61,6 @@ int runGuarded(const std::function<int()> &steps)
 namespace {
 
 const char *const kDesktopFileName = "org.quorvane.Quorvane";
-
-QIcon applicationIcon()
-{
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/appicon/quorvane-%1.png").arg(size), QSize(size, size));
-    return icon;
-}
 
 // Where the built-in alert sounds were found: what an installed program has
 // to get right, so the start-up check reports it.

@@ -2,6 +2,7 @@
 // whole start-up sequence in-process, and the program as a separate process.
 
 #include "appfolder.h"
+#include "appicon.h"
 #include "devicelog.h"
 #include "mainwindow/mainwindow.h"
 #include "myqapplication.h"
@@ -156,6 +157,8 @@ private slots:
     void folderFailureShowsTheBoxOnce();
     void existingFolderShowsNoBox();
     void guardedStepsReturnOneOnException();
+    void applicationIconSizes_data();
+    void applicationIconSizes();
 
     void startupRunsToTheEventLoopAndExits();
     void startupGoesOnAfterTheFolderBox();
@@ -270,6 +273,33 @@ void TestStartup::guardedStepsReturnOneOnException()
 
     QTest::ignoreMessage(QtCriticalMsg, "An exception was raised.");
     QCOMPARE(runGuarded([]() -> int { throw 1; }), 1);
+}
+
+void TestStartup::applicationIconSizes_data()
+{
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("fromFile"); // the drawn size that serves it
+    QTest::newRow("drawn size") << 48 << 48;
+    QTest::newRow("between sizes: the larger file") << 20 << 24;
+    QTest::newRow("smallest") << 8 << 16;
+    QTest::newRow("beyond the largest") << 512 << 256;
+}
+
+void TestStartup::applicationIconSizes()
+{
+    QFETCH(int, asked);
+    QFETCH(int, fromFile);
+    const QIcon icon = applicationIcon();
+    QCOMPARE(icon.availableSizes().size(), 7);
+    const QImage image = icon.pixmap(QSize(asked, asked)).toImage();
+    QCOMPARE(image.size(), QSize(asked, asked));
+    const QImage drawn(QStringLiteral(":/appicon/quorvane-%1.png").arg(fromFile));
+    QVERIFY(!drawn.isNull());
+    // the centre pixel of the file that served it, scaled or not
+    const QColor want = drawn.pixelColor(drawn.width() / 2, drawn.height() / 2);
+    const QColor got = image.pixelColor(asked / 2, asked / 2);
+    QVERIFY2(qAbs(want.red() - got.red()) + qAbs(want.green() - got.green()) + qAbs(want.blue() - got.blue()) < 40,
+             qPrintable(QStringLiteral("%1 vs %2").arg(want.name(), got.name())));
 }
 
 void TestStartup::startupRunsToTheEventLoopAndExits()
