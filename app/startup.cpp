@@ -131,7 +131,6 @@ void closeAfterShowWhenAsked(MainWindow &window)
 
 int runQuorvane(QApplication &app)
 {
-    app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
     app.setWindowIcon(applicationIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
@@ -143,6 +142,7 @@ int runQuorvane(QApplication &app)
     return runGuarded([&app] {
         // No parent: the window is the program's only top-level window.
         MainWindow window;
+        app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
         window.loadConfiguration();
         window.handleAllEnables();
         window.show();
