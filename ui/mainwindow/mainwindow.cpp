@@ -73,10 +73,6 @@ MainWindow::MainWindow(QWidget *parent)
     wireActions();
     wireViews();
 
-    const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
-    const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
-    m_ui->summaryGroupBox->setStyleSheet(groupStyle);
-    m_ui->detailsGroupBox->setStyleSheet(groupStyle);
     m_ui->actionConfigDir->setEnabled(QFileInfo::exists(ConfigurationStore::path()));
     m_ui->actionStart_service->setVisible(false);
     m_ui->actionStop_service->setVisible(false);
@@ -85,6 +81,12 @@ MainWindow::MainWindow(QWidget *parent)
         unused->setEnabled(false);
 
     applySingleInstancePresentation();
+    // After the details stack has left its group box: a style sheet set on
+    // the box would otherwise re-style every widget of the stack twice.
+    const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
+    const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
+    m_ui->summaryGroupBox->setStyleSheet(groupStyle);
+    m_ui->detailsGroupBox->setStyleSheet(groupStyle);
     m_ui->menuHelp->removeAction(m_ui->actionNick);
     m_ui->detailsStack->setCurrentIndex(1);
     m_ui->statusTabWidget->setCurrentIndex(0);
