@@ -140,8 +140,9 @@ int runQuorvane(QApplication &app)
     ensureAppFolderOrReport();
 
     return runGuarded([&app] {
-        // No parent: the window is the program's only top-level window.
-        MainWindow window;
+        // No parent: the window is the program's only top-level window. Its
+        // hidden tabs are built once it has been painted.
+        MainWindow window(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
         app.setStyleSheet(QString::fromLatin1(kApplicationStyleSheet));
         window.loadConfiguration();
         window.handleAllEnables();

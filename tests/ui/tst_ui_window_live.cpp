@@ -2,7 +2,8 @@
 // and from what the codecs received: switching devices leaves nothing of the
 // old one listening, the device menu in its states, the filters, the
 // statistics table across refreshes, the fleet's disconnect, metering off,
-// alerts and a call started from the Connections tab, a settings change.
+// alerts and a call started from the Connections tab, a settings change, tab
+// panes built after the device began talking.
 
 #include "alerts/deviceeventhandler.h"
 #include "alerts/soundplayer.h"
@@ -181,6 +182,7 @@ private slots:
     void meteringOffHidesTheTabAndStopsLevels();
     void callFromTheConnectionsTabWithAlerts();
     void settingsChangeReachesTheCodec();
+    void tabPanesBuiltLateMissNothing();
 
 private:
     uitest::ConfigSandbox m_config;
@@ -494,6 +496,35 @@ void UiWindowLive::settingsChangeReachesTheCodec()
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved.first().get_string("seq"), std::string("setSysOptions"));
     QCOMPARE(saved.first().get_string("unit_name"), std::string("Studio Nine"));
+}
+
+void UiWindowLive::tabPanesBuiltLateMissNothing()
+{
+    codecsim::Options o;
+    o.activePeers = 1;
+    SimRig sim(o);
+    QVERIFY(sim.ok());
+    MainWindow window(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
+    IPCObject *s = load(window, sim.port(), false);
+    QVERIFY(s);
+    // Never shown: the device's first state builds the panes, before anything it sends.
+    QVERIFY(!window.findChild<QWidget *>("statsPane"));
+    s->eventLog().add0(QStringLiteral("before the panes"));
+    bool builtOnFirstState = false;
+    int states = 0;
+    connect(s, &IPCObject::changedState, this, [&] {
+        if (states++ == 0)
+            builtOnFirstState = window.findChild<QWidget *>("statsPane") != nullptr;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(s->state() == IQEndpointClient::READY, Long);
+    QVERIFY(builtOnFirstState);
+
+    QTRY_COMPARE_WITH_TIMEOUT(child<QTableWidget>(&window, "statsTable")->rowCount(), 1, Long);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QTreeWidget>(&window, "treeSettings")->topLevelItemCount() > 0, Long);
+    QVERIFY(child<QWidget>(&window, "settingsEdit")->isEnabled());
+    QCOMPARE(child<QPlainTextEdit>(&window, "logView")->toPlainText().count("before the panes"), 1);
+    auto *meter = child<MonitoringMeter>(&window, "meter");
+    QTRY_VERIFY_WITH_TIMEOUT(meter->bar(0)->level() > 0, Long);
 }
 
 QTEST_MAIN(UiWindowLive)

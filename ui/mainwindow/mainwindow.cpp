@@ -29,6 +29,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -38,16 +39,18 @@ MainWindow *s_window = nullptr;
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(QWidget *parent, TabPaneBuild panes)
     : QMainWindow(parent)
     , m_ui(new Ui::MainWindow)
 {
     s_window = this;
     m_ui->setupUi(this);
     m_sessions = new SessionTable(IQCommonApp::instance()->manager(), this);
-    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusTabWidget, m_ui->connectionsPane,
-                                 m_ui->statsPane, m_ui->settingsEdit, m_ui->weftlineView, m_ui->logPane,
-                                 m_ui->meterPane, m_ui->weftlineTab, m_ui->meterTab},
+    m_details = new DetailsPane({m_ui->detailsStack,
+                                 m_ui->headerLabel,
+                                 m_ui->connectionsPane,
+                                 {m_ui->statusTabWidget, m_ui->statsTab, m_ui->settingsTab, m_ui->weftlineTab,
+                                  m_ui->logTab, m_ui->meterTab}},
                                 this);
     m_passwords = new PasswordPrompt(*m_sessions, this);
     m_summary = m_ui->summary;
@@ -68,7 +71,6 @@ MainWindow::MainWindow(QWidget *parent)
     m_peerActions = new PeerActions(*m_sessions, shown, this);
     m_profileActions = new ProfileActions(*m_sessions, this);
     m_connectionActions = new ConnectionActions(*m_sessions, shown, this);
-    m_profileEdit = new ProfileEdit(this);
 
     wireActions();
     wireViews();
@@ -90,6 +92,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_ui->menuHelp->removeAction(m_ui->actionNick);
     m_ui->detailsStack->setCurrentIndex(1);
     m_ui->statusTabWidget->setCurrentIndex(0);
+    if (panes == TabPaneBuild::WithWindow)
+        m_details->panes().build();
+    else
+        m_buildPanesAfterPaint = true;
     // Nothing is selected yet: every device action starts off.
     handleAllEnables();
 }
@@ -172,17 +178,15 @@ void MainWindow::wireActions()
 void MainWindow::wireViews()
 {
     ConnectionsTab *tab = connections();
-    QTableWidget *statsTable = m_ui->statsPane->table();
     // The summary chooses the device the details show.
     connect(m_summary, &TorvikSummary::selectionChanged, this, &MainWindow::activeInstanceSelected);
     connect(m_passwords, &PasswordPrompt::passwordChanged, this, &MainWindow::saveConfiguration);
-    connect(m_ui->settingsEdit, &SettingsEdit::saveRequested, this, &MainWindow::sendUpdatedSettings);
+    connect(&m_details->panes(), &TabPanes::built, this, &MainWindow::wireTabPanes);
     // What the window enables follows the fleet, the shown device and what is selected in its lists.
     connect(m_sessions, &SessionTable::sessionRemoved, this, &MainWindow::handleAllEnables);
     connect(m_summary, &TorvikSummary::pageChanged, this, &MainWindow::handleAllEnables);
     connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
     connect(tab, &ConnectionsTab::selectionChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
-    connect(statsTable, &QTableWidget::currentItemChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
 
     // The context menus, in their orders (null: a separator).
     tab->setMenus({m_ui->actionAddEntry, m_ui->actionEditEntry, m_ui->actionRemoveEntry, nullptr, m_ui->actionSendPeer,
@@ -192,9 +196,6 @@ void MainWindow::wireViews()
                    m_ui->actionRemoveProfile});
     connect(tab->peerList(), &QWidget::customContextMenuRequested, this, &MainWindow::showPeerlistContextMenu);
     connect(tab->profileList(), &QWidget::customContextMenuRequested, this, &MainWindow::showProfilelistContextMenu);
-    connect(m_ui->meterPane->meter(), &QWidget::customContextMenuRequested, this, &MainWindow::showMeterContextMenu);
-    statsTable->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(statsTable, &QWidget::customContextMenuRequested, this, &MainWindow::showStatsTableContextMenu);
     // Tiles are out of sight in this presentation: the header offers the device's menu.
     m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
@@ -204,6 +205,17 @@ void MainWindow::wireViews()
     });
     // The folder exists once the configuration has been written.
     connect(m_config, &ConfigurationStore::saved, this, [this] { m_ui->actionConfigDir->setEnabled(true); });
+}
+
+void MainWindow::wireTabPanes()
+{
+    TabPanes &panes = m_details->panes();
+    QTableWidget *statsTable = panes.stats().table();
+    connect(&panes.settings(), &SettingsEdit::saveRequested, this, &MainWindow::sendUpdatedSettings);
+    connect(statsTable, &QTableWidget::currentItemChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
+    connect(panes.meters().meter(), &QWidget::customContextMenuRequested, this, &MainWindow::showMeterContextMenu);
+    statsTable->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(statsTable, &QWidget::customContextMenuRequested, this, &MainWindow::showStatsTableContextMenu);
 }
 
 void MainWindow::applySingleInstancePresentation()
@@ -248,6 +260,14 @@ DeviceActions MainWindow::deviceActions() const
     return actions;
 }
 
+ProfileEdit &MainWindow::profileEditor()
+{
+    // Built on first use: most sessions never edit a profile.
+    if (!m_profileEdit)
+        m_profileEdit = new ProfileEdit(this);
+    return *m_profileEdit;
+}
+
 ConnectionsTab *MainWindow::connections() const
 {
     return m_ui->connectionsPane;
@@ -284,6 +304,16 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     saveOnClose();
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    // The window is on screen: the hidden tabs' panes follow in the next turn of the event loop.
+    if (m_buildPanesAfterPaint) {
+        m_buildPanesAfterPaint = false;
+        QTimer::singleShot(0, m_details, [details = m_details] { details->panes().build(); });
+    }
 }
 
 const AlertSwitches &MainWindow::alertSwitches() const

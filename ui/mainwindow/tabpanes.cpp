@@ -1,0 +1,131 @@
+#include "tabpanes.h"
+
+#include "ipcobject.h"
+#include "log/logtab.h"
+#include "meters/meterpane.h"
+#include "settings/settingsedit.h"
+#include "stats/statstab.h"
+#include "weftline/weftlinestats.h"
+
+#include <QLayout>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace {
+
+template <typename Pane>
+Pane *place(QWidget *page, const char *name)
+{
+    auto *pane = new Pane(page);
+    pane->setObjectName(QString::fromLatin1(name));
+    page->layout()->addWidget(pane);
+    // A layout shows a late child of a visible page only in a later turn of the event loop.
+    if (page->isVisible())
+        pane->show();
+    return pane;
+}
+
+} // namespace
+
+TabPanes::TabPanes(const Pages &pages, QObject *parent)
+    : QObject(parent)
+    , m_pages(pages)
+{
+    // Tab 0, "Connections", is built with the window; every other tab shows one of these panes.
+    connect(m_pages.tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index > 0)
+            build();
+    });
+}
+
+void TabPanes::build()
+{
+    if (isBuilt())
+        return;
+    m_waiting.unbind();
+    m_stats = place<StatsTab>(m_pages.stats, "statsPane");
+    m_settings = place<SettingsEdit>(m_pages.settings, "settingsEdit");
+    m_weftline = place<WeftlineStats>(m_pages.weftline, "weftlineView");
+    m_log = place<LogTab>(m_pages.log, "logPane");
+    m_meters = place<MeterPane>(m_pages.meters, "meterPane");
+    applyEnabled();
+    setSession(m_session);
+    emit built();
+}
+
+StatsTab &TabPanes::stats()
+{
+    build();
+    return *m_stats;
+}
+
+SettingsEdit &TabPanes::settings()
+{
+    build();
+    return *m_settings;
+}
+
+WeftlineStats &TabPanes::weftline()
+{
+    build();
+    return *m_weftline;
+}
+
+LogTab &TabPanes::log()
+{
+    build();
+    return *m_log;
+}
+
+MeterPane &TabPanes::meters()
+{
+    build();
+    return *m_meters;
+}
+
+void TabPanes::setSession(IPCObject *session)
+{
+    m_session = session;
+    if (!isBuilt()) {
+        buildOnFirstState(session);
+        return;
+    }
+    m_stats->setSession(session);
+    m_settings->setSession(session);
+    m_weftline->setDevice(session);
+    m_log->setSession(session);
+    m_meters->setSession(session);
+}
+
+void TabPanes::buildOnFirstState(IPCObject *session)
+{
+    if (!m_waiting.bind(session) || !session)
+        return;
+    // A device that has been connected may be pushing levels and tunnel
+    // statistics, which only a built pane keeps.
+    if (session->state() != IQEndpointClient::DISCONNECTED) {
+        build();
+        return;
+    }
+    m_waiting << connect(session, &IPCObject::changedState, this, &TabPanes::build);
+}
+
+void TabPanes::setEnabled(bool ready, bool connections)
+{
+    m_ready = ready;
+    m_connections = connections;
+    if (isBuilt())
+        applyEnabled();
+}
+
+void TabPanes::applyEnabled()
+{
+    m_log->setButtonsEnabled(m_ready);
+    m_settings->setEnabled(m_ready);
+    m_stats->table()->setEnabled(m_connections);
+}
+
+bool TabPanes::hasCurrentStatsRow() const
+{
+    return isBuilt() && m_stats->table()->currentItem() != nullptr;
+}
