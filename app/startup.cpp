@@ -2,6 +2,7 @@
 
 #include "appfolder.h"
 #include "devicelog.h"
+#include "lazyiconengine.h"
 #include "mainwindow/mainwindow.h"
 #include "networkmanager.h"
 #include "qtmessage.h"
@@ -58,10 +59,12 @@ const char *const kDesktopFileName = "org.quorvane.Quorvane";
 
 QIcon applicationIcon()
 {
-    QIcon icon;
+    // Read when a platform first asks for it (the window's frame, a task
+    // bar), not on the way to the first paint.
+    LazyIconEngine::Files files;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/appicon/quorvane-%1.png").arg(size), QSize(size, size));
-    return icon;
+        files.append({QStringLiteral(":/appicon/quorvane-%1.png").arg(size), QSize(size, size)});
+    return LazyIconEngine::icon(files);
 }
 
 // Where the built-in alert sounds were found: what an installed program has
