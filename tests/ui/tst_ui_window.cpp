@@ -3,6 +3,7 @@
 // tab panes built late, the alert switches and their file, "Timed Out" on the header, About and
 // where Help looks for the README.
 
+#include "common/stylewhenshown.h"
 #include "configfile.h"
 #include "connections/connectionstab.h"
 #include "fleet/adddevice.h"
@@ -86,6 +87,7 @@ private slots:
     void menusInOrder();
     void constructionDetails();
     void tabPanesWaitForTheirFirstNeed();
+    void styleSheetWaitsUntilShown();
     void alertSwitchesAreSavedAndRestored();
     void headerShowsTimedOutUntilTheNextAttempt();
     void aboutShowsTheConfigurationFile();
@@ -284,6 +286,27 @@ void UiWindow::tabPanesWaitForTheirFirstNeed()
     MainWindow asked(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
     asked.resetLog();
     QCOMPARE(built(asked), 5);
+}
+
+void UiWindow::styleSheetWaitsUntilShown()
+{
+    const QString sheet = QStringLiteral("QGroupBox{ font-size: 14pt; }");
+    QWidget window;
+    auto *box = new QGroupBox(&window);
+    box->hide();
+    window.show();
+    setStyleSheetWhenShown(box, sheet);
+    QVERIFY(box->styleSheet().isEmpty());
+    box->show();
+    QCOMPARE(box->styleSheet(), sheet);
+    // Shown already: at once.
+    QGroupBox shown;
+    shown.show();
+    setStyleSheetWhenShown(&shown, sheet);
+    QCOMPARE(shown.styleSheet(), sheet);
+
+    MainWindow main;
+    QVERIFY(child<QWidget>(&main, "summaryGroupBox")->styleSheet().isEmpty()); // out of sight
 }
 
 void UiWindow::alertSwitchesAreSavedAndRestored()

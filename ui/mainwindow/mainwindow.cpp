@@ -3,6 +3,7 @@
 #include "alerts/windowalerts.h"
 #include "common/contextmenu.h"
 #include "common/deviceactions.h"
+#include "common/stylewhenshown.h"
 #include "configurationstore.h"
 #include "connections/connectionactions.h"
 #include "connections/connectionstab.h"
@@ -84,10 +85,11 @@ MainWindow::MainWindow(QWidget *parent, TabPaneBuild panes)
 
     applySingleInstancePresentation();
     // After the details stack has left its group box: a style sheet set on
-    // the box would otherwise re-style every widget of the stack twice.
+    // the box would otherwise re-style every widget of the stack twice. The
+    // summary's box is out of sight in this presentation.
     const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
     const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
-    m_ui->summaryGroupBox->setStyleSheet(groupStyle);
+    setStyleSheetWhenShown(m_ui->summaryGroupBox, groupStyle);
     m_ui->detailsGroupBox->setStyleSheet(groupStyle);
     m_ui->menuHelp->removeAction(m_ui->actionNick);
     m_ui->detailsStack->setCurrentIndex(1);
