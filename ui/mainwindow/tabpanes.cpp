@@ -3,8 +3,10 @@
 #include "ipcobject.h"
 #include "log/logtab.h"
 #include "meters/meterpane.h"
+#include "meters/monitoringmeter.h"
 #include "settings/settingsedit.h"
 #include "stats/statstab.h"
+#include "tunnelinfo.h"
 #include "weftline/weftlinestats.h"
 
 #include <QLayout>
@@ -87,7 +89,7 @@ void TabPanes::setSession(IPCObject *session)
 {
     m_session = session;
     if (!isBuilt()) {
-        buildOnFirstState(session);
+        buildOnFirstPush(session);
         return;
     }
     m_stats->setSession(session);
@@ -97,17 +99,25 @@ void TabPanes::setSession(IPCObject *session)
     m_meters->setSession(session);
 }
 
-void TabPanes::buildOnFirstState(IPCObject *session)
+void TabPanes::buildOnFirstPush(IPCObject *session)
 {
     if (!m_waiting.bind(session) || !session)
         return;
-    // A device that has been connected may be pushing levels and tunnel
-    // statistics, which only a built pane keeps.
-    if (session->state() != IQEndpointClient::DISCONNECTED) {
+    // A tunnel that is up pushes its statistics into graphs only a built pane has.
+    TunnelInfo *tunnel = session->tunnelInfo();
+    if (tunnel->session()) {
         build();
         return;
     }
-    m_waiting << connect(session, &IPCObject::changedState, this, &TabPanes::build);
+    // Made before its first statistics are pushed.
+    m_waiting << connect(tunnel, &TunnelInfo::sessionCreate, this, &TabPanes::build)
+              << connect(session, &IPCObject::recvAllLevels, this,
+                         [this](float rxl, float rxr, float txl, float txr, float rxlPeak, float rxrPeak,
+                                float txlPeak, float txrPeak) {
+                             build();
+                             // The meter listens from now on: this sample has to be handed over.
+                             m_meters->meter()->allLevels(rxl, rxr, txl, txr, rxlPeak, rxrPeak, txlPeak, txrPeak);
+                         });
 }
 
 void TabPanes::setEnabled(bool ready, bool connections)

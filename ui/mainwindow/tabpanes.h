@@ -18,10 +18,10 @@ class WeftlineStats;
  * The panes of the tabs after "Connections": "statsPane", "settingsEdit",
  * "weftlineView", "logPane" and "meterPane", placed in their tab pages. They
  * are built together on first need: build(), their tab opened, a pane asked
- * for, or the shown device reporting a state (which comes before any data
- * it pushes). Until then the device and the enabling are kept and handed to
- * the panes when they are built; a pane reads everything else from its
- * device when it is given it, so building late loses nothing.
+ * for, or the shown device pushing what only a built pane keeps (levels, a
+ * tunnel's statistics). Until then the device and the enabling are kept and
+ * handed to the panes when they are built; everything else a pane reads
+ * from its device when it is given it, so building late loses nothing.
  */
 class TabPanes : public QObject
 {
@@ -63,7 +63,7 @@ signals:
     void built();
 
 private:
-    void buildOnFirstState(IPCObject *session);
+    void buildOnFirstPush(IPCObject *session);
     void applyEnabled();
 
     Pages m_pages;
@@ -73,7 +73,7 @@ private:
     LogTab *m_log = nullptr;
     MeterPane *m_meters = nullptr;
     QPointer<IPCObject> m_session;
-    SessionBinding m_waiting; // the shown device, until it reports a state
+    SessionBinding m_waiting; // the shown device, until it pushes levels or a tunnel
     bool m_ready = false;
     bool m_connections = false;
 };
