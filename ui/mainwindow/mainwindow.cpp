@@ -30,7 +30,6 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -97,7 +96,7 @@ MainWindow::MainWindow(QWidget *parent, TabPaneBuild panes)
     if (panes == TabPaneBuild::WithWindow)
         m_details->panes().build();
     else
-        m_buildPanesAfterPaint = true;
+        m_details->panes().buildAfterFirstPaint(this);
     // Nothing is selected yet: every device action starts off.
     handleAllEnables();
 }
@@ -306,16 +305,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     saveOnClose();
     QMainWindow::closeEvent(event);
-}
-
-void MainWindow::paintEvent(QPaintEvent *event)
-{
-    QMainWindow::paintEvent(event);
-    // The window is on screen: the hidden tabs' panes follow in the next turn of the event loop.
-    if (m_buildPanesAfterPaint) {
-        m_buildPanesAfterPaint = false;
-        QTimer::singleShot(0, m_details, [details = m_details] { details->panes().build(); });
-    }
 }
 
 const AlertSwitches &MainWindow::alertSwitches() const

@@ -175,7 +175,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     void wireActions();
@@ -207,5 +206,4 @@ private:
     ProfileEdit *m_profileEdit = nullptr;
     QPushButton *m_loadCodecButton = nullptr;
     bool m_savedOnClose = false;
-    bool m_buildPanesAfterPaint = false;
 };

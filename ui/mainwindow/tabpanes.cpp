@@ -9,9 +9,11 @@
 #include "tunnelinfo.h"
 #include "weftline/weftlinestats.h"
 
+#include <QEvent>
 #include <QLayout>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace {
 
@@ -53,6 +55,22 @@ void TabPanes::build()
     applyEnabled();
     setSession(m_session);
     emit built();
+}
+
+void TabPanes::buildAfterFirstPaint(QWidget *window)
+{
+    m_paintedWindow = window;
+    window->installEventFilter(this);
+}
+
+bool TabPanes::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_paintedWindow && event->type() == QEvent::Paint) {
+        m_paintedWindow->removeEventFilter(this);
+        // The window is on screen: the panes follow in the next turn of the event loop.
+        QTimer::singleShot(0, this, &TabPanes::build);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 StatsTab &TabPanes::stats()

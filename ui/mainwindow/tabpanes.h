@@ -42,6 +42,8 @@ public:
 
     /** Builds the panes now, unless they are built already. */
     void build();
+    /** Builds the panes once @p window has been painted (or earlier, when first needed). */
+    void buildAfterFirstPaint(QWidget *window);
     bool isBuilt() const { return m_stats != nullptr; }
 
     // Each builds the panes first.
@@ -62,11 +64,15 @@ signals:
     /** The panes exist now, with the device and the enabling of the moment. */
     void built();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildOnFirstPush(IPCObject *session);
     void applyEnabled();
 
     Pages m_pages;
+    QWidget *m_paintedWindow = nullptr;
     StatsTab *m_stats = nullptr;
     SettingsEdit *m_settings = nullptr;
     WeftlineStats *m_weftline = nullptr;
