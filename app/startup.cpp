@@ -142,8 +142,9 @@ int runQuorvane(QApplication &app)
     ensureAppFolderOrReport();
 
     return runGuarded([&app] {
-        // No parent: the window is the program's only top-level window.
-        MainWindow window;
+        // No parent: the window is the program's only top-level window. Its
+        // hidden tabs are built once it has been painted.
+        MainWindow window(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
         // Set once the window is built rather than before: Qt applies an
         // application style sheet again to every widget moved under a new
         // parent, and building the window moves hundreds of them. The window

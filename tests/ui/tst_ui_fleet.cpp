@@ -359,8 +359,20 @@ void UiFleet::fiveTilesInTwoColumns()
         QCOMPARE(cell(grid, fleet.summary.tiles().at(i)), expected.at(i));
     QCOMPARE(grid->contentsMargins(), QMargins(4, 4, 4, 4));
     QCOMPARE(grid->verticalSpacing(), 8);
+    // Laid out out of sight, the tiles show with the summary; added to a shown one, at once.
+    fleet.summary.show();
+    for (InstanceWidget *tile : fleet.summary.tiles())
+        QVERIFY(tile->isVisible());
+    auto *late = new ProbeSession;
+    late->setAddress(QStringLiteral("10.0.0.9"), 8080);
+    fleet.table.insert(late);
+    InstanceWidget *added = fleet.summary.addDeviceView(late);
+    fleet.summary.layoutTiles();
+    QVERIFY(added->isVisible());
+    QCOMPARE(cell(grid, added), qMakePair(2, 1));
+    fleet.summary.hide();
     QTreeWidget *tree = fleet.summary.summaryTree();
-    QCOMPARE(tree->topLevelItemCount(), 5);
+    QCOMPARE(tree->topLevelItemCount(), 6);
     QCOMPARE(tree->headerItem()->text(7), QStringLiteral("Duration"));
 
     // A pressed row selects its tile; a new session meters, so its row shows a meter.

@@ -1,8 +1,9 @@
 // The main window's frame without a codec: every action with its text, tip,
 // shortcut and menu, the menus in their orders, the construction details,
-// the alert switches and their file, "Timed Out" on the header, About and
+// tab panes built late, the alert switches and their file, "Timed Out" on the header, About and
 // where Help looks for the README.
 
+#include "common/stylewhenshown.h"
 #include "configfile.h"
 #include "connections/connectionstab.h"
 #include "fleet/adddevice.h"
@@ -85,6 +86,8 @@ private slots:
     void actions();
     void menusInOrder();
     void constructionDetails();
+    void tabPanesWaitForTheirFirstNeed();
+    void styleSheetWaitsUntilShown();
     void alertSwitchesAreSavedAndRestored();
     void headerShowsTimedOutUntilTheNextAttempt();
     void aboutShowsTheConfigurationFile();
@@ -239,6 +242,71 @@ void UiWindow::constructionDetails()
     QVERIFY(configDir->isEnabled());
     MainWindow second;
     QVERIFY(child<QAction>(&second, "actionConfigDir")->isEnabled());
+}
+
+void UiWindow::tabPanesWaitForTheirFirstNeed()
+{
+    const char *const panes[] = {"statsPane", "settingsEdit", "weftlineView", "logPane", "meterPane"};
+    const auto built = [&panes](MainWindow &w) {
+        int n = 0;
+        for (const char *name : panes)
+            n += w.findChild<QWidget *>(name) != nullptr;
+        return n;
+    };
+    // What the panes show with nothing selected, as the window built them with itself.
+    const auto state = [](MainWindow &w) {
+        return QVariantList{child<QWidget>(&w, "settingsEdit")->isEnabled(),
+                            child<QWidget>(&w, "logButtonBox")->isEnabled(),
+                            child<QWidget>(&w, "statsTable")->isEnabled(),
+                            child<QWidget>(&w, "statsTable")->contextMenuPolicy(),
+                            child<QWidget>(&w, "meter")->contextMenuPolicy(),
+                            child<QTabWidget>(&w, "statusTabWidget")->tabBar()->tabTextColor(3)};
+    };
+    MainWindow now;
+    QCOMPARE(built(now), 5);
+
+    // Opening a tab builds them all, in their pages, as they would have been.
+    MainWindow opened(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
+    QCOMPARE(built(opened), 0);
+    QVERIFY(child<QWidget>(&opened, "statsTab"));
+    opened.show();
+    child<QTabWidget>(&opened, "statusTabWidget")->setCurrentIndex(4);
+    QCOMPARE(built(opened), 5);
+    QCOMPARE(state(opened), state(now));
+    QCOMPARE(child<QWidget>(&opened, "logPane")->parentWidget(), child<QWidget>(&opened, "logTab"));
+    QVERIFY(child<QWidget>(&opened, "logPane")->isVisible());
+
+    // Painted, the window builds them next.
+    MainWindow painted(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
+    painted.show();
+    QTRY_COMPARE(built(painted), 5);
+    QCOMPARE(child<QTabWidget>(&painted, "statusTabWidget")->currentIndex(), 0);
+
+    // So does a window asked for one: a log line for the selected device.
+    MainWindow asked(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
+    asked.resetLog();
+    QCOMPARE(built(asked), 5);
+}
+
+void UiWindow::styleSheetWaitsUntilShown()
+{
+    const QString sheet = QStringLiteral("QGroupBox{ font-size: 14pt; }");
+    QWidget window;
+    auto *box = new QGroupBox(&window);
+    box->hide();
+    window.show();
+    setStyleSheetWhenShown(box, sheet);
+    QVERIFY(box->styleSheet().isEmpty());
+    box->show();
+    QCOMPARE(box->styleSheet(), sheet);
+    // Shown already: at once.
+    QGroupBox shown;
+    shown.show();
+    setStyleSheetWhenShown(&shown, sheet);
+    QCOMPARE(shown.styleSheet(), sheet);
+
+    MainWindow main;
+    QVERIFY(child<QWidget>(&main, "summaryGroupBox")->styleSheet().isEmpty()); // out of sight
 }
 
 void UiWindow::alertSwitchesAreSavedAndRestored()

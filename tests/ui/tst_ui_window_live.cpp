@@ -2,7 +2,8 @@
 // and from what the codecs received: switching devices leaves nothing of the
 // old one listening, the device menu in its states, the filters, the
 // statistics table across refreshes, the fleet's disconnect, metering off,
-// alerts and a call started from the Connections tab, a settings change.
+// alerts and a call started from the Connections tab, a settings change, tab
+// panes built after the device began talking.
 
 #include "alerts/deviceeventhandler.h"
 #include "alerts/soundplayer.h"
@@ -181,6 +182,7 @@ private slots:
     void meteringOffHidesTheTabAndStopsLevels();
     void callFromTheConnectionsTabWithAlerts();
     void settingsChangeReachesTheCodec();
+    void tabPanesBuiltLateMissNothing();
 
 private:
     uitest::ConfigSandbox m_config;
@@ -494,6 +496,42 @@ void UiWindowLive::settingsChangeReachesTheCodec()
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved.first().get_string("seq"), std::string("setSysOptions"));
     QCOMPARE(saved.first().get_string("unit_name"), std::string("Studio Nine"));
+}
+
+void UiWindowLive::tabPanesBuiltLateMissNothing()
+{
+    MainWindow window(nullptr, MainWindow::TabPaneBuild::AfterFirstPaint);
+    // Never shown. A codec that refuses pushes nothing a pane would keep: nothing is built.
+    IPCObject *refusing = load(window, 1, false);
+    QVERIFY(refusing);
+    QSignalSpy tried(refusing, &IPCObject::changedState);
+    QTRY_VERIFY_WITH_TIMEOUT(tried.count() >= 2, Long);
+    QVERIFY(!window.findChild<QWidget *>("statsPane"));
+
+    // One that answers: the panes are there for its first levels, and show what came before.
+    codecsim::Options o;
+    o.activePeers = 1;
+    SimRig sim(o);
+    QVERIFY(sim.ok());
+    IPCObject *s = load(window, sim.port(), false);
+    QVERIFY(s);
+    s->eventLog().add0(QStringLiteral("before the panes"));
+    int samples = 0;
+    bool firstSampleShown = false;
+    connect(s, &IPCObject::recvAllLevels, this, [&](float rxl) {
+        if (samples++ == 0) {
+            auto *meter = window.findChild<MonitoringMeter *>("meter");
+            firstSampleShown = meter && (rxl <= -100 || meter->bar(0)->level() > 0);
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(samples > 0, Long);
+    QVERIFY(firstSampleShown);
+
+    QTRY_VERIFY_WITH_TIMEOUT(s->state() == IQEndpointClient::READY, Long);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QTableWidget>(&window, "statsTable")->rowCount(), 1, Long);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QTreeWidget>(&window, "treeSettings")->topLevelItemCount() > 0, Long);
+    QVERIFY(child<QWidget>(&window, "settingsEdit")->isEnabled());
+    QCOMPARE(child<QPlainTextEdit>(&window, "logView")->toPlainText().count("before the panes"), 1);
 }
 
 QTEST_MAIN(UiWindowLive)

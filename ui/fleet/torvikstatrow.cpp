@@ -93,7 +93,8 @@ void TorvikStatRow::showMeter()
     QTreeWidget *tree = m_item->treeWidget();
     if (m_meter || !tree || !m_session)
         return;
-    m_meter = new MiniMeter;
+    // Made in the viewport that will hold it: moved there, it would be styled twice.
+    m_meter = new MiniMeter(tree->viewport());
     connect(m_session, &IPCObject::recvLevels, m_meter, &MiniMeter::levels);
     connect(m_meter, &QObject::destroyed, this, &TorvikStatRow::meterDestroyed);
     tree->setItemWidget(m_item, Levels, m_meter);

@@ -67,7 +67,8 @@ void TorvikSummary::setPasswordPrompt(PasswordPrompt *prompt)
 InstanceWidget *TorvikSummary::addDeviceView(IPCObject *session)
 {
     const QUuid uuid = QUuid::createUuid();
-    auto *tile = new InstanceWidget(this, session, uuid);
+    // Made where the grid keeps it: moved there later, it would be styled twice.
+    auto *tile = new InstanceWidget(m_ui->scrollAreaContents, session, uuid);
     tile->setDeviceActions(m_actions);
     tile->setPasswordPrompt(m_prompt);
     m_tiles.insert(uuid, tile);
@@ -89,9 +90,13 @@ void TorvikSummary::layoutTiles()
     QGridLayout *grid = m_ui->tileGrid;
     for (InstanceWidget *tile : qAsConst(m_tileList))
         grid->removeWidget(tile);
+    // A tile shows with its page. Only a page on screen has to be told: laying
+    // out and styling a tile out of sight is work done again when it shows.
+    const bool onScreen = m_ui->scrollAreaContents->isVisible();
     for (int i = 0; i < m_tileList.size(); ++i) {
         grid->addWidget(m_tileList.at(i), i / 2, i % 2);
-        m_tileList.at(i)->show();
+        if (onScreen)
+            m_tileList.at(i)->show();
     }
 }
 

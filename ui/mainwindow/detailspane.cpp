@@ -3,24 +3,24 @@
 #include "connections/connectionstab.h"
 #include "enablerules.h"
 #include "ipcobject.h"
-#include "log/logtab.h"
-#include "meters/meterpane.h"
-#include "settings/settingsedit.h"
-#include "stats/statstab.h"
 #include "weftline/weftlinestats.h"
 
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTableWidget>
 
 DetailsPane::DetailsPane(const Parts &parts, QObject *parent)
     : QObject(parent)
     , m_parts(parts)
+    , m_panes(parts.pages)
 {
-    connect(m_parts.weftline, &WeftlineStats::statusChanged, this, &DetailsPane::showWeftlineStatus);
-    showWeftlineStatus(m_parts.weftline->status());
+    connect(&m_panes, &TabPanes::built, this, [this] {
+        connect(&m_panes.weftline(), &WeftlineStats::statusChanged, this, &DetailsPane::showWeftlineStatus);
+        showWeftlineStatus(m_panes.weftline().status());
+    });
+    // What a tunnel view without a device shows.
+    showWeftlineStatus(QStringLiteral("gray"));
 }
 
 void DetailsPane::setSession(IPCObject *session)
@@ -39,11 +39,7 @@ void DetailsPane::setSession(IPCObject *session)
         }
     }
     m_parts.connections->setSession(session);
-    m_parts.stats->setSession(session);
-    m_parts.settings->setSession(session);
-    m_parts.weftline->setDevice(session);
-    m_parts.log->setSession(session);
-    m_parts.meters->setSession(session);
+    m_panes.setSession(session);
     if (!session) {
         m_parts.header->clear();
         m_parts.stack->setCurrentIndex(0);
@@ -122,7 +118,7 @@ EnableFacts DetailsPane::facts() const
     // Incoming connections ("-" in the id) and directory peers are no address-book entries.
     f.peerEditable = f.peer && !peer.directory && peer.numericId(id) && id >= 0;
     f.peerConnected = f.peer && peer.active;
-    f.statsRow = m_parts.stats->table()->currentItem() != nullptr;
+    f.statsRow = m_panes.hasCurrentStatsRow();
     return f;
 }
 
@@ -130,13 +126,11 @@ void DetailsPane::applyEnables(const Enables &e)
 {
     m_parts.connections->setListsEnabled(e.lists);
     m_parts.connections->setButtonsEnabled(e.connectButton, e.disconnectButton);
-    m_parts.log->setButtonsEnabled(e.ready);
-    m_parts.settings->setEnabled(e.ready);
-    m_parts.stats->table()->setEnabled(e.connections);
+    m_panes.setEnabled(e.ready, e.connections);
 
-    QTabWidget *tabs = m_parts.tabs;
-    tabs->setTabEnabled(tabs->indexOf(m_parts.weftlinePage), e.weftlineTab);
-    const int meters = tabs->indexOf(m_parts.meterPage);
+    QTabWidget *tabs = m_parts.pages.tabs;
+    tabs->setTabEnabled(tabs->indexOf(m_parts.pages.weftline), e.weftlineTab);
+    const int meters = tabs->indexOf(m_parts.pages.meters);
     tabs->setTabEnabled(meters, e.meterTab);
     tabs->setTabVisible(meters, e.meterTabVisible);
 }
@@ -156,6 +150,6 @@ QColor DetailsPane::weftlineTabColour(const QString &status)
 
 void DetailsPane::showWeftlineStatus(const QString &status)
 {
-    QTabWidget *tabs = m_parts.tabs;
-    tabs->tabBar()->setTabTextColor(tabs->indexOf(m_parts.weftlinePage), weftlineTabColour(status));
+    QTabWidget *tabs = m_parts.pages.tabs;
+    tabs->tabBar()->setTabTextColor(tabs->indexOf(m_parts.pages.weftline), weftlineTabColour(status));
 }

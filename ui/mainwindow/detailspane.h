@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/sessionbinding.h"
+#include "tabpanes.h"
 #include "fleet/devicestatetext.h"
 #include "iqendpointclient.h"
 
@@ -11,15 +12,10 @@
 
 class ConnectionsTab;
 class IPCObject;
-class LogTab;
-class MeterPane;
 class QLabel;
 class QStackedWidget;
 class QTabWidget;
 class QWidget;
-class SettingsEdit;
-class StatsTab;
-class WeftlineStats;
 struct EnableFacts;
 struct Enables;
 
@@ -27,7 +23,8 @@ struct Enables;
  * The details of the selected device: the header above the tabs and the six
  * tab panes. setSession() hands the device to every pane; the same device
  * again is a refresh, never a second set of connections. When the device
- * becomes ready the pane redraws once.
+ * becomes ready the pane redraws once. The panes of the tabs after
+ * "Connections" are built on first need (see TabPanes).
  */
 class DetailsPane : public QObject
 {
@@ -38,15 +35,9 @@ public:
     struct Parts {
         QStackedWidget *stack = nullptr; ///< page 0: nothing selected; page 1: the device
         QLabel *header = nullptr;
-        QTabWidget *tabs = nullptr;
         ConnectionsTab *connections = nullptr;
-        StatsTab *stats = nullptr;
-        SettingsEdit *settings = nullptr;
-        WeftlineStats *weftline = nullptr;
-        LogTab *log = nullptr;
-        MeterPane *meters = nullptr;
-        QWidget *weftlinePage = nullptr; ///< the tab pages whose state follows the device
-        QWidget *meterPage = nullptr;
+        /** The tab widget and the other tabs' pages; the "Weftline" and "Meters" tabs follow the device. */
+        TabPanes::Pages pages;
     };
 
     explicit DetailsPane(const Parts &parts, QObject *parent = nullptr);
@@ -56,6 +47,8 @@ public:
     /** The device shown, or null. */
     IPCObject *session() const { return m_binding.session(); }
     const Parts &parts() const { return m_parts; }
+    /** The panes of the tabs after "Connections". */
+    TabPanes &panes() { return m_panes; }
 
     /** What the enabling rules read about the shown device and the selection in its lists. */
     EnableFacts facts() const;
@@ -84,6 +77,7 @@ private:
     void showWeftlineStatus(const QString &status);
 
     Parts m_parts;
+    TabPanes m_panes;
     SessionBinding m_binding;
     ShownState m_shown;
     QString m_stateText;

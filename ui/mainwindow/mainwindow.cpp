@@ -3,6 +3,7 @@
 #include "alerts/windowalerts.h"
 #include "common/contextmenu.h"
 #include "common/deviceactions.h"
+#include "common/stylewhenshown.h"
 #include "configurationstore.h"
 #include "connections/connectionactions.h"
 #include "connections/connectionstab.h"
@@ -38,16 +39,18 @@ MainWindow *s_window = nullptr;
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(QWidget *parent, TabPaneBuild panes)
     : QMainWindow(parent)
     , m_ui(new Ui::MainWindow)
 {
     s_window = this;
     m_ui->setupUi(this);
     m_sessions = new SessionTable(IQCommonApp::instance()->manager(), this);
-    m_details = new DetailsPane({m_ui->detailsStack, m_ui->headerLabel, m_ui->statusTabWidget, m_ui->connectionsPane,
-                                 m_ui->statsPane, m_ui->settingsEdit, m_ui->weftlineView, m_ui->logPane,
-                                 m_ui->meterPane, m_ui->weftlineTab, m_ui->meterTab},
+    m_details = new DetailsPane({m_ui->detailsStack,
+                                 m_ui->headerLabel,
+                                 m_ui->connectionsPane,
+                                 {m_ui->statusTabWidget, m_ui->statsTab, m_ui->settingsTab, m_ui->weftlineTab,
+                                  m_ui->logTab, m_ui->meterTab}},
                                 this);
     m_passwords = new PasswordPrompt(*m_sessions, this);
     m_summary = m_ui->summary;
@@ -68,15 +71,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_peerActions = new PeerActions(*m_sessions, shown, this);
     m_profileActions = new ProfileActions(*m_sessions, this);
     m_connectionActions = new ConnectionActions(*m_sessions, shown, this);
-    m_profileEdit = new ProfileEdit(this);
 
     wireActions();
     wireViews();
 
-    const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
-    const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
-    m_ui->summaryGroupBox->setStyleSheet(groupStyle);
-    m_ui->detailsGroupBox->setStyleSheet(groupStyle);
     m_ui->actionConfigDir->setEnabled(QFileInfo::exists(ConfigurationStore::path()));
     m_ui->actionStart_service->setVisible(false);
     m_ui->actionStop_service->setVisible(false);
@@ -85,9 +83,20 @@ MainWindow::MainWindow(QWidget *parent)
         unused->setEnabled(false);
 
     applySingleInstancePresentation();
+    // After the details stack has left its group box: a style sheet set on
+    // the box would otherwise re-style every widget of the stack twice. The
+    // summary's box is out of sight in this presentation.
+    const int groupPoints = int(1.2 * m_ui->summaryGroupBox->font().pointSizeF());
+    const QString groupStyle = QStringLiteral("QGroupBox{ font-size: %1pt; }").arg(groupPoints);
+    setStyleSheetWhenShown(m_ui->summaryGroupBox, groupStyle);
+    m_ui->detailsGroupBox->setStyleSheet(groupStyle);
     m_ui->menuHelp->removeAction(m_ui->actionNick);
     m_ui->detailsStack->setCurrentIndex(1);
     m_ui->statusTabWidget->setCurrentIndex(0);
+    if (panes == TabPaneBuild::WithWindow)
+        m_details->panes().build();
+    else
+        m_details->panes().buildAfterFirstPaint(this);
     // Nothing is selected yet: every device action starts off.
     handleAllEnables();
 }
@@ -170,17 +179,15 @@ void MainWindow::wireActions()
 void MainWindow::wireViews()
 {
     ConnectionsTab *tab = connections();
-    QTableWidget *statsTable = m_ui->statsPane->table();
     // The summary chooses the device the details show.
     connect(m_summary, &TorvikSummary::selectionChanged, this, &MainWindow::activeInstanceSelected);
     connect(m_passwords, &PasswordPrompt::passwordChanged, this, &MainWindow::saveConfiguration);
-    connect(m_ui->settingsEdit, &SettingsEdit::saveRequested, this, &MainWindow::sendUpdatedSettings);
+    connect(&m_details->panes(), &TabPanes::built, this, &MainWindow::wireTabPanes);
     // What the window enables follows the fleet, the shown device and what is selected in its lists.
     connect(m_sessions, &SessionTable::sessionRemoved, this, &MainWindow::handleAllEnables);
     connect(m_summary, &TorvikSummary::pageChanged, this, &MainWindow::handleAllEnables);
     connect(m_details, &DetailsPane::conditionsChanged, this, &MainWindow::handleAllEnables);
     connect(tab, &ConnectionsTab::selectionChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
-    connect(statsTable, &QTableWidget::currentItemChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
 
     // The context menus, in their orders (null: a separator).
     tab->setMenus({m_ui->actionAddEntry, m_ui->actionEditEntry, m_ui->actionRemoveEntry, nullptr, m_ui->actionSendPeer,
@@ -190,9 +197,6 @@ void MainWindow::wireViews()
                    m_ui->actionRemoveProfile});
     connect(tab->peerList(), &QWidget::customContextMenuRequested, this, &MainWindow::showPeerlistContextMenu);
     connect(tab->profileList(), &QWidget::customContextMenuRequested, this, &MainWindow::showProfilelistContextMenu);
-    connect(m_ui->meterPane->meter(), &QWidget::customContextMenuRequested, this, &MainWindow::showMeterContextMenu);
-    statsTable->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(statsTable, &QWidget::customContextMenuRequested, this, &MainWindow::showStatsTableContextMenu);
     // Tiles are out of sight in this presentation: the header offers the device's menu.
     m_ui->headerLabel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui->headerLabel, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderContextMenu);
@@ -202,6 +206,17 @@ void MainWindow::wireViews()
     });
     // The folder exists once the configuration has been written.
     connect(m_config, &ConfigurationStore::saved, this, [this] { m_ui->actionConfigDir->setEnabled(true); });
+}
+
+void MainWindow::wireTabPanes()
+{
+    TabPanes &panes = m_details->panes();
+    QTableWidget *statsTable = panes.stats().table();
+    connect(&panes.settings(), &SettingsEdit::saveRequested, this, &MainWindow::sendUpdatedSettings);
+    connect(statsTable, &QTableWidget::currentItemChanged, this, &MainWindow::handleAllEnables, Qt::QueuedConnection);
+    connect(panes.meters().meter(), &QWidget::customContextMenuRequested, this, &MainWindow::showMeterContextMenu);
+    statsTable->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(statsTable, &QWidget::customContextMenuRequested, this, &MainWindow::showStatsTableContextMenu);
 }
 
 void MainWindow::applySingleInstancePresentation()
@@ -244,6 +259,14 @@ DeviceActions MainWindow::deviceActions() const
     actions.addDevice = m_ui->actionAddDevice;
     actions.removeDevice = m_ui->actionRemoveDevice;
     return actions;
+}
+
+ProfileEdit &MainWindow::profileEditor()
+{
+    // Built on first use: most sessions never edit a profile.
+    if (!m_profileEdit)
+        m_profileEdit = new ProfileEdit(this);
+    return *m_profileEdit;
 }
 
 ConnectionsTab *MainWindow::connections() const

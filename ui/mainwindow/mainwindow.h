@@ -45,7 +45,13 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    /** When the panes of the tabs after "Connections" are built (see TabPanes). */
+    enum class TabPaneBuild {
+        WithWindow,     ///< in the constructor
+        AfterFirstPaint ///< once the window has been painted, or earlier when first needed
+    };
+
+    explicit MainWindow(QWidget *parent = nullptr, TabPaneBuild panes = TabPaneBuild::WithWindow);
     ~MainWindow() override;
 
     /** The one window of the program (null before it exists and after it is gone). */
@@ -173,6 +179,8 @@ protected:
 private:
     void wireActions();
     void wireViews();
+    void wireTabPanes();
+    ProfileEdit &profileEditor();
     void applySingleInstancePresentation();
     DeviceActions deviceActions() const;
     void showHeaderContextMenu(const QPoint &pos);
@@ -195,7 +203,7 @@ private:
     PeerActions *m_peerActions;
     ProfileActions *m_profileActions;
     ConnectionActions *m_connectionActions;
-    ProfileEdit *m_profileEdit;
+    ProfileEdit *m_profileEdit = nullptr;
     QPushButton *m_loadCodecButton = nullptr;
     bool m_savedOnClose = false;
 };

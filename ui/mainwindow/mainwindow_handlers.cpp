@@ -62,7 +62,7 @@ void MainWindow::sendPeerTriggered() { m_peerActions->copyToDevices(selectedDevi
 void MainWindow::assignDefaultProfileTriggered() { ProfileActions::assignDefault(selectedDevice(), peer()); }
 void MainWindow::assignProfileTriggered() { ProfileActions::assign(selectedDevice(), peer(), profile()); }
 void MainWindow::copyProfile() { ProfileActions::duplicate(selectedDevice(), profile()); }
-void MainWindow::editProfile() { ProfileActions::edit(selectedDevice(), profile(), *m_profileEdit); }
+void MainWindow::editProfile() { ProfileActions::edit(selectedDevice(), profile(), profileEditor()); }
 void MainWindow::setDefaultProfileTriggered() { ProfileActions::setDefault(selectedDevice(), profile()); }
 void MainWindow::sendProfileTriggered() { m_profileActions->copyToDevices(selectedDevice(), profile(), this); }
 
@@ -79,7 +79,7 @@ void MainWindow::on_connectButton_clicked() { ConnectionActions::connectPeer(sel
 void MainWindow::actionDisconnectStatTableTriggered()
 {
     // The row's own peer, not its channel.
-    if (const std::optional<int> peer = m_ui->statsPane->selectedPeerId())
+    if (const std::optional<int> peer = m_details->panes().stats().selectedPeerId())
         ConnectionActions::disconnectPeerById(selectedDevice(), *peer);
 }
 
@@ -105,14 +105,14 @@ void MainWindow::showMeterContextMenu(const QPoint &pos)
     IPCObject *s = selectedDevice();
     if (!s)
         return;
-    QWidget *meter = m_ui->meterPane->meter();
+    QWidget *meter = m_details->panes().meters().meter();
     QAction *switchAction = s->meteringEnabled() ? m_ui->actionDisableMetering : m_ui->actionEnableMetering;
     popUpMenu(this, {switchAction}, meter->mapToGlobal(pos));
 }
 
 void MainWindow::showStatsTableContextMenu(const QPoint &pos)
 {
-    QTableWidget *table = m_ui->statsPane->table();
+    QTableWidget *table = m_details->panes().stats().table();
     if (selectedDevice() && table->currentItem())
         popUpMenu(this, {m_ui->actionDisconnectPeerFromStatTable}, table->viewport()->mapToGlobal(pos));
 }
@@ -128,7 +128,7 @@ void MainWindow::nick() {}
 
 // Log tab
 
-void MainWindow::logAppend(const LogLine &line) { m_ui->logPane->append(line); }
-void MainWindow::handleLogButtonPress(QAbstractButton *button) { m_ui->logPane->handleButtonPress(button); }
-void MainWindow::resetLog() { m_ui->logPane->reset(); }
-void MainWindow::saveLog() { m_ui->logPane->save(); }
+void MainWindow::logAppend(const LogLine &line) { m_details->panes().log().append(line); }
+void MainWindow::handleLogButtonPress(QAbstractButton *button) { m_details->panes().log().handleButtonPress(button); }
+void MainWindow::resetLog() { m_details->panes().log().reset(); }
+void MainWindow::saveLog() { m_details->panes().log().save(); }
