@@ -20,7 +20,7 @@ DetailsPane::DetailsPane(const Parts &parts, QObject *parent)
         showWeftlineStatus(m_panes.weftline().status());
     });
     // What a tunnel view without a device shows.
-    showWeftlineStatus(QStringLiteral("gray"));
+    showWeftlineStatus(WeftlineStats::noTunnelStatus());
 }
 
 void DetailsPane::setSession(IPCObject *session)

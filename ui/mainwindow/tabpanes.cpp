@@ -73,35 +73,18 @@ bool TabPanes::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-StatsTab &TabPanes::stats()
+template <typename Pane>
+Pane &TabPanes::builtPane(Pane *const &pane)
 {
     build();
-    return *m_stats;
+    return *pane;
 }
 
-SettingsEdit &TabPanes::settings()
-{
-    build();
-    return *m_settings;
-}
-
-WeftlineStats &TabPanes::weftline()
-{
-    build();
-    return *m_weftline;
-}
-
-LogTab &TabPanes::log()
-{
-    build();
-    return *m_log;
-}
-
-MeterPane &TabPanes::meters()
-{
-    build();
-    return *m_meters;
-}
+StatsTab &TabPanes::stats() { return builtPane(m_stats); }
+SettingsEdit &TabPanes::settings() { return builtPane(m_settings); }
+WeftlineStats &TabPanes::weftline() { return builtPane(m_weftline); }
+LogTab &TabPanes::log() { return builtPane(m_log); }
+MeterPane &TabPanes::meters() { return builtPane(m_meters); }
 
 void TabPanes::setSession(IPCObject *session)
 {

@@ -68,6 +68,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /** @p pane once the panes are built. */
+    template <typename Pane>
+    Pane &builtPane(Pane *const &pane);
     void buildOnFirstPush(IPCObject *session);
     void applyEnabled();
 

@@ -48,7 +48,7 @@ void WeftlineStats::setDevice(IPCObject *device)
     detach();
     m_device = device;
     if (!device) {
-        setStatus(QStringLiteral("gray"));
+        setStatus(noTunnelStatus());
         return;
     }
     TunnelInfo *info = device->tunnelInfo();
@@ -63,12 +63,12 @@ void WeftlineStats::setDevice(IPCObject *device)
             m_attached = nullptr;
             m_connections.clear();
             clearView();
-            setStatus(QStringLiteral("gray"));
+            setStatus(noTunnelStatus());
         }),
     };
     if (TunnelSession *s = info->session())
         attach(s);
-    setStatus(info->status().isEmpty() ? QStringLiteral("gray") : info->status());
+    setStatus(info->status().isEmpty() ? noTunnelStatus() : info->status());
 }
 
 void WeftlineStats::attach(TunnelSession *s)

@@ -38,6 +38,8 @@ public:
     IPCObject *device() const;
     /** The tunnel's status colour: "gray", "red", "yellow" or "green". */
     QString status() const { return m_status; }
+    /** The status without a device or a known tunnel. */
+    static QString noTunnelStatus() { return QStringLiteral("gray"); }
     InterfacePanel &interfaces() { return *m_interfaces; }
 
 signals:
@@ -72,5 +74,5 @@ private:
     QPointer<IPCObject> m_device;
     QPointer<TunnelSession> m_attached;
     QList<QMetaObject::Connection> m_connections;
-    QString m_status = QStringLiteral("gray");
+    QString m_status = noTunnelStatus();
 };
